@@ -1,0 +1,103 @@
+#include "qo/sdk/helpers/lib_context.h"
+
+#include "qo/kit/debug.h"
+#include "qo/kit/utils.h"
+#include "qo/sdk/ref_countable.h"
+
+namespace qo::sdk {
+
+namespace {
+
+kit::debug::detail::PrintFunc contextPrinter() {
+    return kit::debug::detail::linePrinter("[qo::sdk::LibContext] ");
+}
+
+}  // namespace
+
+void LibContext::setName(const char* name) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto print = contextPrinter();
+    if (m_name != kDefaultName && (!name || m_name != name)) {
+        // A null name cannot rename a named context either; the report shows it as null.
+        kit::debug::detail::assertionFailed(print,
+            "m_name == kDefaultName || m_name == std::string(name)",
+            kit::utils::format("Attempt to change LibContext name from %s to %s.",
+                kit::utils::toString(m_name).c_str(), kit::utils::toString(name).c_str()),
+            __FILE__, __LINE__);
+        return;
+    }
+    QO_ASSERT_PRINT(print, name, "");
+    if (!name) {
+        m_name = kIncorrectName;
+        return;
+    }
+    QO_ASSERT_PRINT(print, name[0] != '\0', "");
+    m_name = name[0] != '\0' ? name : kIncorrectName;
+}
+
+void LibContext::setRefCountableRegistry(IRefCountableRegistry* refCountableRegistry) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QO_ASSERT_PRINT(contextPrinter(), !m_refCountableRegistry,
+        "LibContext refCountableRegistry has already been set.");
+    if (m_refCountableRegistry)
+        return;
+    m_refCountableRegistry = refCountableRegistry;
+}
+
+LibContext::~LibContext() { delete m_refCountableRegistry.exchange(nullptr); }
+
+std::string LibContext::name() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_name;
+}
+
+LibContext& libContext() {
+    static LibContext context;
+    return context;
+}
+
+const char* sdkVersion() { return "5.1.4 R1"; }
+
+std::map<std::string, std::string>& unitTestOptions() {
+    static std::map<std::string, std::string> options;
+    return options;
+}
+
+namespace detail {
+
+void reportObjectCreated(const IRefCountable* object, int32_t refCount) {
+    if (IRefCountableRegistry* registry = libContext().refCountableRegistry())
+        registry->objectCreated(object, refCount);
+}
+
+void reportObjectDestroyed(const IRefCountable* object, int32_t refCount) {
+    if (IRefCountableRegistry* registry = libContext().refCountableRegistry())
+        registry->objectDestroyed(object, refCount);
+}
+
+}  // namespace detail
+}  // namespace qo::sdk
+
+extern "C" {
+
+qo::sdk::ILibContext* qoLibContext() { return &qo::sdk::libContext(); }
+
+const char* qoSdkVersion() { return qo::sdk::sdkVersion(); }
+
+void qoSetUnitTestOptions(const qo::sdk::IStringMap* options) {
+    if (!options)
+        return;
+    try {
+        std::map<std::string, std::string> newOptions;
+        for (int32_t i = 0; i < options->count(); ++i) {
+            const char* key = options->key(i);
+            const char* value = options->value(i);
+            newOptions.emplace(key ? key : "", value ? value : "");  // The first value wins.
+        }
+        qo::sdk::unitTestOptions() = std::move(newOptions);
+    } catch (const std::exception& e) {
+        QO_PRINT(std::string("ERROR: Unable to take the unit-test options: ") + e.what());
+    }
+}
+
+}  // extern "C"
