@@ -78,6 +78,18 @@ void reportObjectDestroyed(const IRefCountable* object, int32_t refCount) {
 }  // namespace detail
 }  // namespace qo::sdk
 
+namespace {
+
+void reportUnitTestOptionsFailure(const char* what) noexcept {
+    try {
+        QO_PRINT(std::string("ERROR: Unable to take the unit-test options: ") + what);
+    } catch (...) {
+        // Nothing left to report through.
+    }
+}
+
+}  // namespace
+
 extern "C" {
 
 qo::sdk::ILibContext* qoLibContext() { return &qo::sdk::libContext(); }
@@ -96,7 +108,10 @@ void qoSetUnitTestOptions(const qo::sdk::IStringMap* options) {
         }
         qo::sdk::unitTestOptions() = std::move(newOptions);
     } catch (const std::exception& e) {
-        QO_PRINT(std::string("ERROR: Unable to take the unit-test options: ") + e.what());
+        reportUnitTestOptionsFailure(e.what());
+    } catch (...) {
+        // The map is the server's object: whatever it throws must not unwind into the server.
+        reportUnitTestOptionsFailure("unknown exception");
     }
 }
 
