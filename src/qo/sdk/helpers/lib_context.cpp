@@ -58,9 +58,28 @@ LibContext& libContext() {
 
 const char* sdkVersion() { return "5.1.4 R1"; }
 
+namespace {
+std::mutex& unitTestOptionsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+}  // namespace
+
 std::map<std::string, std::string>& unitTestOptions() {
     static std::map<std::string, std::string> options;
     return options;
+}
+
+std::string unitTestOption(const std::string& key) {
+    std::lock_guard<std::mutex> lock(unitTestOptionsMutex());
+    const auto& options = unitTestOptions();
+    const auto it = options.find(key);
+    return it == options.end() ? std::string() : it->second;
+}
+
+void setUnitTestOptions(std::map<std::string, std::string> options) {
+    std::lock_guard<std::mutex> lock(unitTestOptionsMutex());
+    unitTestOptions() = std::move(options);
 }
 
 namespace detail {
@@ -106,7 +125,7 @@ void qoSetUnitTestOptions(const qo::sdk::IStringMap* options) {
             const char* value = options->value(i);
             newOptions.emplace(key ? key : "", value ? value : "");  // The first value wins.
         }
-        qo::sdk::unitTestOptions() = std::move(newOptions);
+        qo::sdk::setUnitTestOptions(std::move(newOptions));
     } catch (const std::exception& e) {
         reportUnitTestOptionsFailure(e.what());
     } catch (...) {

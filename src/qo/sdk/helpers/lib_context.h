@@ -39,6 +39,10 @@ private:
 LibContext& libContext();
 const char* sdkVersion();
 std::map<std::string, std::string>& unitTestOptions();
+/** One unit-test option ("" when absent); safe while qoSetUnitTestOptions() replaces them. */
+std::string unitTestOption(const std::string& key);
+/** Replaces all unit-test options at once; safe against concurrent unitTestOption() reads. */
+void setUnitTestOptions(std::map<std::string, std::string> options);
 
 }  // namespace qo::sdk
 
