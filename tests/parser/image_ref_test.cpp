@@ -1,0 +1,35 @@
+// Best-shot objects: the image address as an owned copy, and the capture time.
+#include <cstring>
+
+#include "parser/document_builder.h"
+
+namespace lumo_test {
+namespace {
+
+class ImageRefTest : public ParserTest {};
+
+TEST_F(ImageRefTest, ImageRefIsAnOwnedCopyWithEntitiesDecoded) {
+    std::string text = document(
+        frame(object(12,
+                     "<tt:ImageRef>http://192.0.2.10/bestshot?id=12&amp;size=full</tt:ImageRef>"
+                     "<tod:CaptureTime>2024-05-14T09:21:05.880Z</tod:CaptureTime>")));
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    PayloadPtr payload(Metadata::ConvertToPayload(buffer.data(), static_cast<int>(text.size())));
+    std::fill(buffer.begin(), buffer.end(), 'x');  // the text may go once the call returns
+
+    ASSERT_TRUE(payload);
+    const auto& o = *payload->objects[0];
+    ASSERT_NE(o.imageRef, nullptr);
+    EXPECT_STREQ(o.imageRef, "http://192.0.2.10/bestshot?id=12&size=full");
+    EXPECT_STREQ(o.captureTime, "2024-05-14T09:21:05.880Z");
+}
+
+TEST_F(ImageRefTest, LaterImageRefReplacesTheEarlier) {
+    const auto& o =
+        onlyObject("<tt:ImageRef>first</tt:ImageRef><tt:ImageRef> second </tt:ImageRef>");
+    EXPECT_STREQ(o.imageRef, "second");
+}
+
+}  // namespace
+}  // namespace lumo_test

@@ -1,0 +1,141 @@
+// The worker pool's edges: shutdown with work queued, refusal after stop, failing tasks, a pool
+// without workers, and tasks that wait on tasks of their own pool.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lumo/thread_pool.h"
+
+namespace {
+
+using qo::vms_server_plugins::analytics::lumo::agentPoolSize;
+using qo::vms_server_plugins::analytics::lumo::ThreadPool;
+using namespace std::chrono_literals;
+
+TEST(ThreadPoolTest, TasksQueuedBeforeDestructionAllRun) {
+    std::atomic<int> ran{0};
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    {
+        ThreadPool pool(2);
+        for (int i = 0; i < 2; ++i)
+            pool.enqueue([gate, &ran] {
+                gate.wait();
+                ++ran;
+            });  // keep both workers busy
+        for (int i = 0; i < 100; ++i)
+            pool.enqueue([&ran] { ++ran; });
+        release.set_value();
+    }
+    EXPECT_EQ(ran.load(), 102);
+}
+
+TEST(ThreadPoolTest, SingleWorkerStartsTasksInQueueOrderAndPassesArguments) {
+    std::vector<int> order;
+    std::vector<std::future<int>> results;
+    {
+        ThreadPool pool(1);
+        for (int i = 0; i < 20; ++i)
+            results.push_back(pool.enqueue(
+                [&order](std::unique_ptr<int> value, int offset) {
+                    order.push_back(*value);
+                    return *value + offset;
+                },
+                std::make_unique<int>(i), 1000));
+    }
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(order[i], i);
+        EXPECT_EQ(results[i].get(), i + 1000);
+    }
+}
+
+TEST(ThreadPoolTest, EnqueueAfterDestructionBeganThrows) {
+    std::promise<void> destroying;
+    std::future<std::string> refusal;
+    {
+        auto pool = std::make_unique<ThreadPool>(1);
+        ThreadPool* raw = pool.get();
+        std::future<void> signal = destroying.get_future();
+        refusal = raw->enqueue([raw, signal = std::move(signal)]() mutable -> std::string {
+            signal.wait();
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (std::chrono::steady_clock::now() < deadline) {
+                try {
+                    raw->enqueue([] {});  // still running: such a task runs later
+                } catch (const std::runtime_error& error) {
+                    return error.what();
+                }
+                std::this_thread::sleep_for(100us);
+            }
+            return "never refused";
+        });
+        destroying.set_value();
+        pool.reset();
+    }
+    EXPECT_EQ(refusal.get(), "enqueue on stopped ThreadPool");
+}
+
+TEST(ThreadPoolTest, FailingTaskReportsThroughItsFutureAndTheWorkerCarriesOn) {
+    ThreadPool pool(1);
+    auto failing = pool.enqueue([]() -> int { throw std::logic_error("bad frame"); });
+    auto next = pool.enqueue([] { return 42; });
+    // The worker has let go of the failed task before it runs the next one, so the exception
+    // dies on this thread (sanitizers cannot see the C++ runtime's own reference counting).
+    EXPECT_EQ(next.get(), 42);
+    try {
+        failing.get();
+        FAIL() << "the task's exception was lost";
+    } catch (const std::logic_error& error) {
+        EXPECT_STREQ(error.what(), "bad frame");
+    }
+}
+
+TEST(ThreadPoolTest, PoolWithoutWorkersBreaksThePromisesOfItsTasks) {
+    std::future<int> never;
+    bool ran = false;
+    {
+        ThreadPool pool(0);
+        never = pool.enqueue([&ran] {
+            ran = true;
+            return 1;
+        });
+    }
+    EXPECT_FALSE(ran);
+    try {
+        never.get();
+        FAIL() << "expected a broken promise";
+    } catch (const std::future_error& error) {
+        EXPECT_EQ(error.code(), std::future_errc::broken_promise);
+    }
+}
+
+TEST(ThreadPoolTest, AgentPoolHasAtLeastTwoWorkers) {
+    EXPECT_EQ(agentPoolSize(0), 2u);
+    EXPECT_EQ(agentPoolSize(1), 2u);
+    EXPECT_EQ(agentPoolSize(6), 6u);
+    EXPECT_GE(agentPoolSize(), 2u);
+}
+
+TEST(ThreadPoolTest, TaskWaitingOnTasksOfItsOwnPoolCompletesOnAOneThreadMachine) {
+    ThreadPool pool(agentPoolSize(1));
+    auto outer = pool.enqueue([&pool] {
+        auto objects = pool.enqueue([] { return 2; });
+        auto events = pool.enqueue([] { return 3; });
+        // Bounded waits, so that a starved pool fails the test instead of hanging it.
+        if (objects.wait_for(10s) != std::future_status::ready ||
+            events.wait_for(10s) != std::future_status::ready)
+            return -1;
+        return objects.get() + events.get();
+    });
+    EXPECT_EQ(outer.get(), 5);
+}
+
+}  // namespace
