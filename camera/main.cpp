@@ -1,0 +1,87 @@
+// lumo-camera: serves the camera's analytics HTTP interface with digest login until stopped by
+// SIGINT or SIGTERM.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "camera.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: lumo-camera [--listen ADDR:PORT] [--user U --password P]\n"
+    "Serves /httpapi/ReadParam and /httpapi/WriteParam of a LUMO AI camera with HTTP digest\n"
+    "login (MD5) until interrupted.\n"
+    "  --listen ADDR:PORT  IPv4 address and port to listen on (default 127.0.0.2:80)\n"
+    "  --user U            login name (default admin)\n"
+    "  --password P        login password (default admin)\n"
+    "  --help              this text\n";
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "lumo-camera: %s\n", message.c_str());
+    return 2;
+}
+
+bool parseListen(const std::string& text, lumo_camera::CameraOptions& options) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+    const std::string port = text.substr(colon + 1);
+    if (port.find_first_not_of("0123456789") != std::string::npos || port.size() > 5)
+        return false;
+    const long value = std::strtol(port.c_str(), nullptr, 10);
+    if (value > 65535)
+        return false;
+    options.address = text.substr(0, colon);
+    options.port = static_cast<uint16_t>(value);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    lumo_camera::CameraOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg != "--listen" && arg != "--user" && arg != "--password")
+            return fail("unknown option " + arg + " (see --help)");
+        if (i + 1 >= argc)
+            return fail(arg + " needs a value");
+        const std::string value = argv[++i];
+        if (arg == "--listen" && !parseListen(value, options))
+            return fail("--listen wants ADDR:PORT, got " + value);
+        if (arg == "--user")
+            options.user = value;
+        if (arg == "--password")
+            options.password = value;
+    }
+
+    // The serving threads inherit the blocked signals, so only sigwait below receives them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    lumo_camera::Camera camera(options);
+    try {
+        camera.start();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lumo-camera: %s\n", e.what());
+        return 1;
+    }
+    std::printf("lumo-camera: listening on %s, login %s\n", camera.endpoint().c_str(),
+                options.user.c_str());
+    std::fflush(stdout);
+    int received = 0;
+    sigwait(&signals, &received);
+    camera.stop();
+    return 0;
+}

@@ -1,0 +1,68 @@
+// A substitute camera on a loopback address at port 80, the port the plugin always uses, started
+// for one test. Every fixture names its own block of loopback addresses; inside it each test
+// takes an address derived from its name and moves on when another test process holds it, so
+// tests of one fixture may run side by side. A machine where port 80 cannot be bound skips the
+// test with the reason.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "camera.h"
+
+namespace camera_test {
+
+class CameraFixture : public ::testing::Test {
+protected:
+    explicit CameraFixture(int block) : m_block(block) {}
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const size_t hash =
+            std::hash<std::string>{}(std::string(info->test_suite_name()) + "." + info->name());
+        for (size_t attempt = 0; attempt < 64; ++attempt) {
+            const size_t host = (hash + attempt) % 60000 + 1;
+            lumo_camera::CameraOptions options = cameraOptions();
+            options.address = "127." + std::to_string(m_block) + "." + std::to_string(host / 250) +
+                              "." + std::to_string(host % 250 + 1);
+            options.port = 80;
+            camera = std::make_unique<lumo_camera::Camera>(options);
+            try {
+                camera->start();
+                return;
+            } catch (const lumo_camera::ListenError& e) {
+                if (e.error == EADDRINUSE)
+                    continue;
+                if (e.error == EACCES || e.error == EPERM || e.error == EADDRNOTAVAIL) {
+                    GTEST_SKIP() << "camera tests need to listen on a loopback address at port 80, "
+                                 << "which this machine refuses: " << e.what();
+                }
+                FAIL() << e.what();
+            }
+        }
+        FAIL() << "no free loopback address in 127." << m_block << ".0.0/16";
+    }
+
+    void TearDown() override {
+        if (camera)
+            camera->stop();
+    }
+
+    virtual lumo_camera::CameraOptions cameraOptions() const { return {}; }
+
+    /** The camera address as the plugin passes it (no port: HTTP's default 80). */
+    std::string ip() const { return camera->options().address; }
+    const std::string& user() const { return camera->options().user; }
+    const std::string& password() const { return camera->options().password; }
+
+    std::unique_ptr<lumo_camera::Camera> camera;
+
+private:
+    const int m_block;
+};
+
+}  // namespace camera_test
