@@ -1,0 +1,58 @@
+#include "lumo/device_agent.h"
+
+#include "lumo/manifests.h"
+#include "lumo/utils.h"
+#include "qo/sdk/helpers/uuid_helper.h"
+
+namespace qo::vms_server_plugins::analytics::lumo {
+
+using namespace qo::sdk;
+using namespace qo::sdk::analytics;
+
+DeviceAgent::DeviceAgent(const IDeviceInfo* deviceInfo)
+    : ConsumingDeviceAgent(deviceInfo, /*enableOutput*/ true),
+      eventTrackId(UuidHelper::randomUuid()),
+      cameraIp(deviceInfo ? extractIpAddress(deviceInfo->url()) : std::string()),
+      cameraLogin(deviceInfo ? deviceInfo->login() : ""),
+      cameraPassword(deviceInfo ? deviceInfo->password() : ""),
+      threadPool(agentPoolSize()) {}
+
+DeviceAgent::~DeviceAgent() = default;
+
+void DeviceAgent::doSetNeededMetadataTypes(
+    Result<void>* /*outResult*/, const IMetadataTypes* /*neededMetadataTypes*/) {
+    // Every kind of metadata is produced whatever the server asks for.
+}
+
+std::string DeviceAgent::manifestString() const { return deviceAgentManifest(); }
+
+bool DeviceAgent::pushCompressedVideoFrame(const ICompressedVideoPacket* videoPacket) {
+    if (!videoPacket)
+        return true;
+    const int32_t width = videoPacket->width();
+    // Only the width is compared: the readback's size figures follow the width.
+    if (width != frameWidth.load()) {
+        frameWidth = width;
+        frameHeight = videoPacket->height();
+        settingsRefreshNeeded = true;
+    }
+    return true;
+}
+
+void DeviceAgent::setDisplaySwitches(bool person, bool bicycle, bool car) {
+    showPerson = person ? 1 : 0;
+    showBicycle = bicycle ? 1 : 0;
+    showCar = car ? 1 : 0;
+}
+
+DeviceAgent::SettingsMap DeviceAgent::knownSettingsCopy() const {
+    std::lock_guard<std::mutex> lock(knownSettingsMutex);
+    return knownSettings;
+}
+
+size_t DeviceAgent::eventedObjectCount() {
+    std::lock_guard<std::mutex> lock(eventedObjectsMutex);
+    return eventedObjects.size();
+}
+
+}  // namespace qo::vms_server_plugins::analytics::lumo

@@ -1,0 +1,155 @@
+// Regions, exclude regions, lines and object-size limits drawn in the server's dialog, written to
+// the camera. Values arrive as JSON text from the server; nothing here may throw on a malformed
+// one, since it runs on a detached thread.
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "lumo/constants.h"
+#include "lumo/device_agent.h"
+#include "lumo/geometry.h"
+#include "lumo/utils.h"
+
+namespace qo::vms_server_plugins::analytics::lumo {
+
+namespace {
+
+using Json = nlohmann::json;
+
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+/** Positions and sizes are digits and commas only, so they go unencoded, as the camera expects. */
+std::string plainWriteQuery(const std::string& name, const std::string& value) {
+    return std::string(kWriteQuery) + urlEncode(name) + "=" + value + "&";
+}
+
+const Json* member(const Json& object, const char* key) {
+    if (!object.is_object())
+        return nullptr;
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+/** The first two numbers of a JSON array, or nothing. */
+std::optional<std::pair<double, double>> numberPair(const Json* value) {
+    if (!value || !value->is_array() || value->size() < 2 || !(*value)[0].is_number() ||
+        !(*value)[1].is_number()) {
+        return std::nullopt;
+    }
+    return std::make_pair((*value)[0].get<double>(), (*value)[1].get<double>());
+}
+
+/** size × fraction truncated toward zero, or nothing when it leaves 32 bits. */
+std::optional<int32_t> scaled(int32_t size, double fraction) {
+    const double product = static_cast<double>(size) * fraction;
+    if (!std::isfinite(product) || product <= std::numeric_limits<int32_t>::min() - 1.0 ||
+        product >= std::numeric_limits<int32_t>::max() + 1.0) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(product);
+}
+
+int32_t limited(int32_t value, int32_t maximum) {
+    constexpr int32_t kMinimumSize = 12;
+    if (value < kMinimumSize)
+        value = kMinimumSize;
+    return value > maximum ? maximum : value;
+}
+
+}  // namespace
+
+void DeviceAgent::handlePositionSettings(
+    const std::string& name, std::string value, std::string& reply) {
+    const Json parsed = Json::parse(value, nullptr, /*allow_exceptions*/ false);
+    const Json* figure = member(parsed, "figure");
+    // An unparsable value, a missing figure or one that is not an object clears the slot.
+    const bool cleared = !figure || !figure->is_object();
+
+    std::string position;
+    if (!cleared) {
+        const Json* points = member(*figure, "points");
+        std::vector<iPoint> cameraPoints = points ? figureToCameraPoints(*points)
+                                                  : std::vector<iPoint>();
+        if (!contains(name, "LINE") && !isClockwise(cameraPoints))
+            cameraPoints = toClockwise(cameraPoints);
+        position = toCameraPositionText(cameraPoints);
+    }
+
+    const Json* showOnCamera = member(parsed, "showOnCamera");
+    const std::string display =
+        showOnCamera && showOnCamera->is_boolean() && showOnCamera->get<bool>() ? "1" : "0";
+
+    const std::string digit = extractLastDigit(name);
+    const std::string slot = digit.empty() ? "" : decrementLastDigit(digit);
+
+    std::string displayQuery;
+    std::string clearQuery;
+    std::string directionQuery;
+    if (contains(name, "EXCLUDE")) {
+        displayQuery = plainWriteQuery("AIX_EXCLUDE_REGION_DISPLAY_ENABLE" + slot, display);
+        clearQuery = plainWriteQuery("AIX_EXCLUDE_REGION_CLEAR" + slot, "0");
+    } else if (contains(name, "LINE")) {
+        displayQuery = plainWriteQuery("AIX_LINE_DISPLAY_ENABLE" + slot, display);
+        clearQuery = plainWriteQuery("AIX_LINE_CLEAR" + slot, "0");
+        const Json* direction = cleared ? nullptr : member(*figure, "direction");
+        if (direction && direction->is_string()) {
+            const std::string text = direction->get<std::string>();
+            if (text == "left")
+                directionQuery = plainWriteQuery("AIX_LINE_DIRECTION" + slot, "1");
+            else if (text == "right")
+                directionQuery = plainWriteQuery("AIX_LINE_DIRECTION" + slot, "0");
+        }
+    } else {
+        displayQuery = plainWriteQuery("AIX_REGION_DISPLAY_ENABLE" + slot, display);
+        clearQuery = plainWriteQuery("AIX_REGION_CLEAR" + slot, "0");
+    }
+
+    if (!directionQuery.empty())
+        cameraRequest(directionQuery, reply);
+    cameraRequest(displayQuery, reply);
+    if (cleared)
+        cameraRequest(clearQuery, reply);
+    else
+        cameraRequest(plainWriteQuery(decrementLastDigit(name) + slot, position), reply);
+}
+
+void DeviceAgent::handleObjectDetectionSize(
+    const std::string& name, std::string value, std::string& reply) {
+    const Json parsed = Json::parse(value, nullptr, /*allow_exceptions*/ false);
+    const auto minimum = numberPair(member(parsed, "minimum"));
+    const auto maximum = numberPair(member(parsed, "maximum"));
+    const Json* positions = member(parsed, "positions");
+    std::optional<std::pair<double, double>> first;
+    std::optional<std::pair<double, double>> second;
+    if (positions && positions->is_array() && positions->size() >= 2) {
+        first = numberPair(&(*positions)[0]);
+        second = numberPair(&(*positions)[1]);
+    }
+    // Without all three parts there is nothing the camera could take; nothing is sent.
+    if (!minimum || !maximum || !first || !second)
+        return;
+
+    const int32_t width = frameWidth.load();
+    const int32_t height = frameHeight.load();
+    const auto x0 = scaled(width, first->first);
+    const auto y0 = scaled(height, first->second);
+    const auto x1 = scaled(width, second->first);
+    const auto y1 = scaled(height, second->second);
+    const auto minWidth = scaled(width, minimum->first);
+    const auto minHeight = scaled(height, minimum->second);
+    const auto maxWidth = scaled(width, maximum->first);
+    const auto maxHeight = scaled(height, maximum->second);
+    if (!x0 || !y0 || !x1 || !y1 || !minWidth || !minHeight || !maxWidth || !maxHeight)
+        return;
+
+    const std::string text = std::to_string(*x0) + "," + std::to_string(*y0) + "," +
+        std::to_string(limited(*minWidth, width)) + "," +
+        std::to_string(limited(*minHeight, height)) + "," + std::to_string(*x1) + "," +
+        std::to_string(*y1) + "," + std::to_string(limited(*maxWidth, width)) + "," +
+        std::to_string(limited(*maxHeight, height));
+    cameraRequest(plainWriteQuery(name, text), reply);
+}
+
+}  // namespace qo::vms_server_plugins::analytics::lumo

@@ -1,0 +1,403 @@
+// Settings readback: the camera's current parameters, figures included, turned back into the
+// dialog's forms. The full readback reads every current setting in parallel; the figure readback
+// reads the 24 region, exclude-region and line slots. Every value reported is also recorded in
+// knownSettings. A camera value that does not convert costs its setting (or slot) its report and
+// nothing else: the worker ends quietly and the others go on.
+#include <exception>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "lumo/constants.h"
+#include "lumo/device_agent.h"
+#include "lumo/geometry.h"
+#include "lumo/settings_numbers.h"
+#include "lumo/utils.h"
+#include "qo/sdk/helpers/error.h"
+
+namespace qo::vms_server_plugins::analytics::lumo {
+
+using namespace qo::sdk;
+using namespace qo::sdk::analytics;
+using Json = nlohmann::json;
+
+namespace {
+
+constexpr char kEmptyFigureFull[] = "{\"figure\":null,\"label\":\"\",\"showOnCamera\":false}";
+constexpr char kEmptyFigure[] = "{\"figure\":null}";
+constexpr int kSlotCount = 8;
+
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+/** std::stoi's reading: throws on a value that is no 32-bit whole number. */
+int toInt(const std::string& text) { return std::stoi(text); }
+
+/** Compact JSON; texts with invalid UTF-8 are mended rather than thrown at. */
+std::string compact(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+struct FigureKeys {
+    const char* enable;
+    const char* display;
+};
+
+FigureKeys figureKeys(const std::string& name) {
+    if (contains(name, "EXCLUDE"))
+        return {"AIX_EXCLUDE_REGION_ENABLE", "AIX_EXCLUDE_REGION_DISPLAY_ENABLE"};
+    if (contains(name, "LINE"))
+        return {"AIX_LINE_ENABLE", "AIX_LINE_DISPLAY_ENABLE"};
+    return {"AIX_REGION_ENABLE", "AIX_REGION_DISPLAY_ENABLE"};
+}
+
+}  // namespace
+
+/** One readback's response and the mutex its workers share. */
+struct DeviceAgent::Readback {
+    Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
+    std::mutex mutex;  // Guards response.
+};
+
+std::map<std::string, std::string> toStdMap(const Ptr<const IStringMap>& map) {
+    std::map<std::string, std::string> result;
+    if (!map)
+        return result;
+    for (int32_t i = 0; i < map->count(); ++i) {
+        const char* key = map->key(i);
+        const char* value = map->value(i);
+        if (key)
+            result[key] = value ? value : "";
+    }
+    return result;
+}
+
+void DeviceAgent::getPluginSideSettings(SettingsResult* outResult) const {
+    if (!outResult)
+        return;
+    // Called by the server directly: nothing may escape, not even a failed allocation.
+    try {
+        if (settingsInitialized.load() && settingsRefreshNeeded.load())
+            receiveSettings(outResult);
+        else
+            getCurrentRoI(outResult);
+    } catch (const std::exception& e) {
+        *outResult = error(ErrorCode::otherError,
+            std::string("Unable to read the camera's settings: ") + e.what());
+    }
+}
+
+void DeviceAgent::doGetSettingsOnActiveSettingChange(
+    Result<const IActiveSettingChangedResponse*>* /*outResult*/,
+    const IActiveSettingChangedAction* action) {
+    if (!action || !action->activeSettingName())
+        return;
+    if (std::string(action->activeSettingName()) != "TS_CALIBRATION")
+        return;
+    // Called by the server directly: nothing may escape.
+    try {
+        const auto values = toStdMap(Ptr<const IStringMap>(action->settingsValues()));
+        const auto it = values.find("TS_CALIBRATION");
+        if (it == values.end())
+            return;
+        if (const auto offset = calibrationOffsetUs(it->second))
+            timestampOffsetUs = *offset;
+    } catch (const std::exception&) {
+        // The offset keeps its previous value.
+    }
+}
+
+void DeviceAgent::receiveSettings(SettingsResult* outResult) const {
+    settingsRefreshNeeded = false;
+    // The camera is still applying the plugin's own writes: its values would be stale.
+    if (settingsWriteHold.load())
+        return;
+
+    Readback readback;
+    const SettingsMap current = currentSettings();
+    std::vector<std::thread> workers;
+    workers.reserve(current.size());
+    for (const auto& [name, value] : current) {
+        try {
+            workers.emplace_back([this, &name = name, &value = value, &readback]() {
+                try {
+                    readbackSetting(name, value, readback);
+                } catch (...) {
+                    // The setting goes unreported; the readback goes on.
+                }
+            });
+        } catch (const std::exception&) {
+            break;  // No more threads: the rest of the settings go unreported.
+        }
+    }
+    for (auto& worker : workers)
+        worker.join();
+    *outResult = SettingsResult(readback.response.releasePtr());
+}
+
+void DeviceAgent::readbackSetting(
+    const std::string& name, const std::string& value, Readback& readback) const {
+    const auto report = [this, &name, &readback](const std::string& reported) {
+        std::lock_guard<std::mutex> lock(readback.mutex);
+        readback.response->setValue(name, reported);
+        std::lock_guard<std::mutex> knownLock(knownSettingsMutex);
+        knownSettings[name] = reported;
+    };
+    const auto remember = [this, &name, &value]() {
+        std::lock_guard<std::mutex> knownLock(knownSettingsMutex);
+        knownSettings[name] = value;
+    };
+
+    if (name == "TS_CALIBRATION") {
+        if (const auto offset = calibrationOffsetUs(value))
+            timestampOffsetUs = *offset;
+        remember();
+        return;
+    }
+    if (name == "HL_DURATION") {
+        if (const auto seconds = parseWholeNumber(value))
+            highlightDurationS = *seconds;
+        remember();
+        return;
+    }
+    if (!startsWith(name, "AIX"))
+        return;
+    if (startsWith(name, "AIX_LINE_COUNT_RESET")) {
+        report("false");
+        return;
+    }
+
+    std::string parameter = decrementLastDigit(name);
+    const bool isPosition = contains(name, "POSITION");
+    if (isPosition && (contains(name, "REGION") || contains(name, "LINE")))
+        parameter = addCurrentStr(parameter);
+    std::string reply;
+    if (!cameraRequest(readQuery(parameter), reply))
+        return;
+
+    if (name == "AIX_OBJECT_DETECTION_SIZE")
+        readbackObjectSize(name, getValueAfterEqualSign(reply), readback);
+    else if (!isPosition)
+        readbackValue(name, getValueAfterEqualSign(reply), readback);
+    else
+        readbackFigure(name, reply, readback);
+}
+
+void DeviceAgent::readbackValue(
+    const std::string& name, const std::string& value, Readback& readback) const {
+    const auto report = [this, &name, &readback](const std::string& reported) {
+        readback.response->setValue(name, reported);
+        std::lock_guard<std::mutex> knownLock(knownSettingsMutex);
+        knownSettings[name] = reported;
+    };
+
+    static const char* const kVerbatim[] = {"DURATION", "SENSITIVITY", "HOUR", "MIN", "OSD_X",
+        "OSD_Y", "OSD_STRING", "OSD_FONTSIZE", "OSD_COLOR", "OSD_DISPLAY_TIME", "OSD_IMAGETYPE",
+        "OSD_DISPLAYNUM", "OSD_FONTCOLOR", "OSD_DISPLAY_STREAM", "REGION_HEIGHT", "REGION_WIDTH"};
+    for (const char* part : kVerbatim) {
+        if (contains(name, part)) {
+            std::lock_guard<std::mutex> lock(readback.mutex);
+            report(value);
+            return;
+        }
+    }
+
+    if (contains(name, "REGION_TYPE")) {
+        std::lock_guard<std::mutex> lock(readback.mutex);
+        if (value == "0")
+            report("Region");
+        else if (value == "1")
+            report("Spot");
+        return;
+    }
+
+    if (!contains(name, "DISPLAY_TYPE")) {
+        const bool on = toInt(value) != 0;
+        std::lock_guard<std::mutex> lock(readback.mutex);
+        report(on ? "true" : "false");
+        return;
+    }
+
+    std::lock_guard<std::mutex> lock(readback.mutex);
+    std::atomic<int32_t>* flag = nullptr;
+    if (contains(name, "PERSON"))
+        flag = &showPerson;
+    else if (contains(name, "BICYCLE"))
+        flag = &showBicycle;
+    else if (contains(name, "CAR"))
+        flag = &showCar;
+    if (!flag)
+        return;
+    if (value == "0") {
+        *flag = 0;
+        report("0");
+    } else if (flag->load() == 0) {
+        *flag = 1;
+        report("1");
+    }
+}
+
+void DeviceAgent::readbackObjectSize(
+    const std::string& name, const std::string& value, Readback& readback) const {
+    std::vector<float> numbers;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = value.find(',', start);
+        numbers.push_back(std::stof(value.substr(start, comma - start)));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    const float width = static_cast<float>(frameWidth.load());
+    const float height = static_cast<float>(frameHeight.load());
+    if (numbers.size() != 8 || width <= 0.0F || height <= 0.0F)
+        return;
+    const auto pair = [](float a, float b) {
+        return Json::array({static_cast<double>(a), static_cast<double>(b)});
+    };
+    Json size = Json::object();
+    size["positions"] = Json::array({pair(numbers[0] / width, numbers[1] / height),
+        pair(numbers[4] / width, numbers[5] / height)});
+    size["minimum"] = pair(numbers[2] / width, numbers[3] / height);
+    size["maximum"] = pair(numbers[6] / width, numbers[7] / height);
+    const std::string text = compact(size);
+
+    std::lock_guard<std::mutex> lock(readback.mutex);
+    readback.response->setValue(name, text);
+    std::lock_guard<std::mutex> knownLock(knownSettingsMutex);
+    knownSettings[name] = text;
+}
+
+void DeviceAgent::readbackFigure(
+    const std::string& name, std::string reply, Readback& readback) const {
+    const auto report = [this, &readback](const std::string& setting, const std::string& value) {
+        std::lock_guard<std::mutex> lock(readback.mutex);
+        readback.response->setValue(setting, value);
+        std::lock_guard<std::mutex> knownLock(knownSettingsMutex);
+        knownSettings[setting] = value;
+    };
+
+    const std::string slot = extractLastDigit(decrementLastDigit(name));
+    const std::string dialogSlot = extractLastDigit(name);
+    const FigureKeys keys = figureKeys(name);
+    const bool isRegion = contains(name, "REGION");
+
+    std::string value = getValueAfterEqualSign(reply);
+    // Older firmware answers "Ok" for current positions; the stored position is the fallback.
+    if (reply.find("Ok") != std::string::npos) {
+        cameraRequest(readQuery(decrementLastDigit(name)), reply);
+        value = getValueAfterEqualSign(reply);
+    } else if (value != "0") {
+        value = isRegion ? getCurrentRegion(value) : getCurrentLine(value);
+    }
+
+    if (value == "0") {
+        report(name, kEmptyFigureFull);
+        return;
+    }
+
+    Json figure = Json::object();
+    figure["points"] = cameraTextToFigurePoints(value);
+    if (!isRegion) {
+        std::string direction;
+        if (cameraRequest(readQuery("AIX_LINE_DIRECTION" + slot), direction))
+            figure["direction"] = toInt(getValueAfterEqualSign(direction)) != 0 ? "left" : "right";
+    }
+    Json figureValue = Json::object();
+    figureValue["figure"] = figure;
+
+    std::string enable;
+    if (cameraRequest(readQuery(keys.enable + slot), enable)) {
+        if (getValueAfterEqualSign(enable) == "0") {
+            report(keys.enable + dialogSlot, "false");
+            figureValue["showOnCamera"] = false;
+            // A disabled figure is not drawn on the camera's picture either.
+            std::string ignored;
+            cameraRequest(writeQuery(keys.display + slot, "0"), ignored);
+        } else {
+            report(keys.enable + dialogSlot, "true");
+        }
+    }
+
+    std::string display;
+    if (cameraRequest(readQuery(keys.display + slot), display) &&
+        !figureValue.contains("showOnCamera")) {
+        figureValue["showOnCamera"] = toInt(getValueAfterEqualSign(display)) != 0;
+    }
+
+    report(name, compact(figureValue));
+}
+
+void DeviceAgent::getCurrentRoI(SettingsResult* outResult) const {
+    Readback readback;
+    std::vector<std::future<void>> tasks;
+    for (const char* parameter :
+        {"AIX_REGION_POSITION", "AIX_EXCLUDE_REGION_POSITION", "AIX_LINE_POSITION"}) {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            try {
+                tasks.push_back(std::async(std::launch::async, [this, parameter, slot, &readback]() {
+                    readbackFigureSlot(parameter, slot, readback);
+                }));
+            } catch (const std::exception&) {
+                // No thread for this slot: it goes unreported.
+            }
+        }
+    }
+    for (auto& task : tasks) {
+        try {
+            task.get();
+        } catch (...) {
+            // A camera value that does not convert leaves its slot out.
+        }
+    }
+    *outResult = SettingsResult(readback.response.releasePtr());
+}
+
+void DeviceAgent::readbackFigureSlot(
+    const std::string& parameter, int slot, Readback& readback) const {
+    const std::string cameraSlot = std::to_string(slot);
+    const std::string setting = parameter + std::to_string(slot + 1);
+    const auto report = [this, &readback](const std::string& name, const std::string& value) {
+        std::lock_guard<std::mutex> lock(readback.mutex);
+        readback.response->setValue(name, value);
+        std::lock_guard<std::mutex> knownLock(knownSettingsMutex);
+        knownSettings[name] = value;
+    };
+
+    std::string reply;
+    if (!cameraRequest(readQuery(addCurrentStr(parameter) + cameraSlot), reply) ||
+        reply.find("Ok") != std::string::npos) {
+        return;
+    }
+    std::string value = getValueAfterEqualSign(reply);
+    if (value == "0") {
+        report(setting, kEmptyFigure);
+        return;
+    }
+    const bool isRegion = contains(parameter, "REGION");
+    value = isRegion ? getCurrentRegion(value) : getCurrentLine(value);
+    const FigureKeys keys = figureKeys(parameter);
+
+    Json figureValue = Json::object();
+    std::string enable;
+    if (cameraRequest(readQuery(keys.enable + cameraSlot), enable)) {
+        const bool enabled = getValueAfterEqualSign(enable) != "0";
+        report(keys.enable + std::to_string(slot + 1), enabled ? "true" : "false");
+        figureValue["showOnCamera"] = enabled;
+    }
+    std::string display;
+    if (cameraRequest(readQuery(keys.display + cameraSlot), display) &&
+        !figureValue.contains("showOnCamera")) {
+        figureValue["showOnCamera"] = toInt(getValueAfterEqualSign(display)) != 0;
+    }
+
+    Json figure = Json::object();
+    figure["points"] = cameraTextToFigurePoints(value);
+    figureValue["figure"] = figure;
+    report(setting, compact(figureValue));
+}
+
+}  // namespace qo::vms_server_plugins::analytics::lumo
