@@ -1,0 +1,305 @@
+#include "host/command_line.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "host/device_info.h"
+#include "host/media_server.h"
+#include "host/packet_printer.h"
+#include "host/plugin_library.h"
+
+namespace lumo::host {
+
+namespace {
+
+constexpr const char* kHelpText =
+    R"(Usage: lumo-host COMMAND [OPTION...] [FILE...]
+
+Loads the LUMO analytics plugin and drives it the way a video-management-system media server
+does, to try the plugin without a server.
+
+Commands:
+  version             Load the plugin library and print its SDK version (qoSdkVersion), the
+                      name this server gives its library context, and whether it can create
+                      the plugin object (createQoPlugin).
+  replay FILE...      Start the plugin, bind one camera and push each FILE, an ONVIF metadata
+                      document, to the camera's device agent, waiting for the agent to finish
+                      with one document before sending the next. Prints every packet the plugin
+                      delivers, one line each, then a summary.
+  help                Print this text (also --help and -h).
+
+Options:
+  --plugin PATH       The plugin library. Default: liblumo_analytics_plugin.so in the
+                      directory of lumo-host.
+  --device-url URL    replay: the camera URL in the device information; the plugin talks to
+                      the IPv4 address in it. Default: http://127.0.0.1/
+  --login NAME        replay: the camera login. Default: admin
+  --password TEXT     replay: the camera password. Default: empty
+  --start-us N        replay: timestamp of the first document in microseconds. Default: 1000000
+  --step-us N         replay: timestamp step from one document to the next. Default: 100000
+  --wait-ms N         replay: how long to wait for the first packet of a document before
+                      counting it as dropped. Default: 250
+
+Packet lines (one per packet; TIME in microseconds, TRACK the first 8 hexadecimal digits of the
+track id, boxes as X,Y,WIDTH,HEIGHT in fractions of the frame):
+  object t=TIME dur=DURATION: TYPE track=TRACK box=BOX {ATTRIBUTE: VALUE, ...}; ...
+  best-shot t=TIME track=TRACK url="URL" {ATTRIBUTE: VALUE, ...}
+  event t=TIME dur=DURATION: TYPE track=TRACK active caption="TEXT" description="TEXT"; ...
+
+Summary of a replay: documents pushed; processed (the plugin delivered packets for them);
+dropped (nothing came back: not a metadata document, nothing to report, or the agent was still
+busy); packets by kind; plugin objects still alive after the shutdown.
+
+The plugin writes its own log to the standard error stream.
+
+Exit status: 0 on success; 1 when the plugin cannot be loaded or started, a file cannot be read
+or plugin objects outlive the shutdown; 2 on a usage error.
+)";
+
+constexpr const char* kDefaultDeviceUrl = "http://127.0.0.1/";
+
+struct CommandLine {
+    std::string command;
+    std::string pluginPath;
+    DeviceDescription device;
+    int64_t startUs = 1'000'000;
+    int64_t stepUs = 100'000;
+    std::chrono::milliseconds firstPacketWait{250};
+    std::vector<std::string> files;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+int64_t parseNumber(const std::string& option, const std::string& text, int64_t minimum) {
+    size_t used = 0;
+    int64_t value = 0;
+    try {
+        value = std::stoll(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || value < minimum)
+        throw UsageError(option + " takes a whole number of at least " + std::to_string(minimum));
+    return value;
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine commandLine;
+    commandLine.device.url = kDefaultDeviceUrl;
+    if (args.empty())
+        throw UsageError("no command given");
+    commandLine.command = args[0];
+    if (commandLine.command == "--help" || commandLine.command == "-h")
+        commandLine.command = "help";
+    if (commandLine.command != "help" && commandLine.command != "version" &&
+        commandLine.command != "replay") {
+        throw UsageError("unknown command " + commandLine.command);
+    }
+    const bool replay = commandLine.command == "replay";
+
+    bool optionsEnded = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-') {
+            if (!replay)
+                throw UsageError(commandLine.command + " takes no file");
+            commandLine.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            commandLine.command = "help";
+            return commandLine;
+        }
+        const bool replayOnly = arg == "--device-url" || arg == "--login" || arg == "--password" ||
+                                arg == "--start-us" || arg == "--step-us" || arg == "--wait-ms";
+        if (arg != "--plugin" && !replayOnly)
+            throw UsageError("unknown option " + arg);
+        if (replayOnly && !replay)
+            throw UsageError(arg + " belongs to replay");
+        if (i + 1 >= args.size())
+            throw UsageError(arg + " needs a value");
+        const std::string& value = args[++i];
+        if (arg == "--plugin")
+            commandLine.pluginPath = value;
+        else if (arg == "--device-url")
+            commandLine.device.url = value;
+        else if (arg == "--login")
+            commandLine.device.login = value;
+        else if (arg == "--password")
+            commandLine.device.password = value;
+        else if (arg == "--start-us")
+            commandLine.startUs = parseNumber(arg, value, 0);
+        else if (arg == "--step-us")
+            commandLine.stepUs = parseNumber(arg, value, 0);
+        else if (arg == "--wait-ms")
+            commandLine.firstPacketWait = std::chrono::milliseconds(parseNumber(arg, value, 1));
+    }
+    if (replay && commandLine.files.empty())
+        throw UsageError("replay needs at least one FILE");
+    if (commandLine.pluginPath.empty())
+        commandLine.pluginPath = PluginLibrary::defaultPath();
+    return commandLine;
+}
+
+std::unique_ptr<PluginLibrary> loadLibrary(const CommandLine& commandLine, std::ostream& err) {
+    std::string error;
+    auto library = PluginLibrary::load(commandLine.pluginPath, &error);
+    if (!library)
+        err << "lumo-host: " << error << std::endl;
+    return library;
+}
+
+int runVersion(const CommandLine& commandLine, std::ostream& out, std::ostream& err) {
+    const auto library = loadLibrary(commandLine, err);
+    if (!library)
+        return kExitFailure;
+    const PluginEntryPoints& entryPoints = library->entryPoints();
+    const char* version = entryPoints.sdkVersion();
+    const std::string name = libraryContextName(library->path());
+    qo::sdk::ILibContext* const context = entryPoints.libContext();
+    if (!context) {
+        err << "lumo-host: qoLibContext() of " << library->path() << " returned null" << std::endl;
+        return kExitFailure;
+    }
+    context->setName(name.c_str());
+
+    out << "plugin library: " << library->path() << "\n"
+        << "SDK version: " << (version ? version : "(null)") << "\n"
+        << "library context name: " << name << "\n"
+        << "createQoPlugin: "
+        << (library->hasCreatePlugin() ? "exported"
+                                       : "not exported (the plugin object cannot be created)")
+        << std::endl;
+    return kExitOk;
+}
+
+bool readFile(const std::string& path, std::string* outContents) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    if (file.bad())
+        return false;
+    *outContents = contents.str();
+    return true;
+}
+
+struct ReplayTally {
+    int pushed = 0;
+    int processed = 0;
+    int dropped = 0;
+    std::map<PacketKind, int> packets;
+};
+
+int runReplay(const CommandLine& commandLine, std::ostream& out, std::ostream& err) {
+    const auto library = loadLibrary(commandLine, err);
+    if (!library)
+        return kExitFailure;
+
+    MediaServer server(library->entryPoints());
+    std::string error;
+    if (!server.start(&error)) {
+        err << "lumo-host: " << error << std::endl;
+        return kExitFailure;
+    }
+    MediaServer::CameraId camera = 0;
+    if (!server.addCamera(commandLine.device, &camera, &error)) {
+        err << "lumo-host: " << error << std::endl;
+        server.shutdown();
+        return kExitFailure;
+    }
+    DeviceAgentHandler& handler = server.agentHandler(camera);
+
+    // Deliveries of one document come close together; a pause this long means the agent is done.
+    constexpr std::chrono::milliseconds kQuiet(50);
+
+    int status = kExitOk;
+    ReplayTally tally;
+    int64_t timestampUs = commandLine.startUs;
+    for (const std::string& path : commandLine.files) {
+        std::string document;
+        if (!readFile(path, &document)) {
+            err << "lumo-host: cannot read " << path << std::endl;
+            status = kExitFailure;
+            continue;
+        }
+        out << "# " << path << " t=" << timestampUs << std::endl;
+        const size_t before = handler.packetCount();
+        ++tally.pushed;
+        if (!server.pushMetadata(camera, std::move(document), timestampUs, &error))
+            err << "lumo-host: " << path << ": the agent refused the document: " << error
+                << std::endl;
+        else
+            handler.waitUntilQuiet(before, kQuiet, commandLine.firstPacketWait);
+        timestampUs += commandLine.stepUs;
+
+        auto packets = handler.takePackets();
+        // Packets of one document arrive in any order; a fixed order makes runs comparable.
+        std::stable_sort(packets.begin(), packets.end(), [](const auto& a, const auto& b) {
+            return packetKind(a.get()) < packetKind(b.get());
+        });
+        for (const auto& packet : packets) {
+            ++tally.packets[packetKind(packet.get())];
+            out << formatPacketLine(packet.get()) << "\n";
+        }
+        ++(packets.empty() ? tally.dropped : tally.processed);
+        out.flush();
+    }
+
+    const ShutdownReport report = server.shutdown();
+    out << "documents: " << tally.pushed << " pushed, " << tally.processed << " processed, "
+        << tally.dropped << " dropped\n";
+    out << "packets:";
+    for (PacketKind kind : {PacketKind::object, PacketKind::bestShot, PacketKind::event}) {
+        out << (kind == PacketKind::object ? " " : ", ") << tally.packets[kind] << " "
+            << packetKindName(kind);
+    }
+    if (tally.packets[PacketKind::unknown] > 0)
+        out << ", " << tally.packets[PacketKind::unknown] << " unknown";
+    out << "\n";
+    out << "plugin objects alive after shutdown: " << report.describeLiveObjects() << std::endl;
+    if (report.liveCount > 0) {
+        err << "lumo-host: the plugin did not release " << report.describeLiveObjects()
+            << std::endl;
+        status = kExitFailure;
+    }
+    return status;
+}
+
+}  // namespace
+
+const char* helpText() {
+    return kHelpText;
+}
+
+int runLumoHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CommandLine commandLine;
+    try {
+        commandLine = parseCommandLine(args);
+    } catch (const UsageError& e) {
+        err << "lumo-host: " << e.what() << " (see lumo-host --help)" << std::endl;
+        return kExitUsage;
+    }
+    if (commandLine.command == "help") {
+        out << kHelpText;
+        return kExitOk;
+    }
+    if (commandLine.command == "version")
+        return runVersion(commandLine, out, err);
+    return runReplay(commandLine, out, err);
+}
+
+}  // namespace lumo::host

@@ -1,0 +1,121 @@
+// Aids shared by the end-to-end tests: where things are, ONVIF documents in the camera's dialect,
+// and a capture of the standard error stream (the plugin's log goes there and cannot be redirected
+// from outside).
+#pragma once
+
+#include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace lumo::host::test {
+
+inline std::string pluginPath() {
+    return LUMO_PLUGIN_PATH;
+}
+
+inline std::string sourcePath(const std::string& relative) {
+    return std::string(LUMO_SOURCE_DIR) + "/" + relative;
+}
+
+/** The file a system library was loaded from, e.g. "libm.so.6"; empty if it cannot be found. */
+inline std::string systemLibraryPath(const char* soname) {
+    void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        return "";
+    link_map* map = nullptr;
+    std::string path;
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name)
+        path = map->l_name;
+    dlclose(handle);
+    return path;
+}
+
+inline std::string writeTempFile(const std::string& name, const std::string& contents) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << contents;
+    return path;
+}
+
+/** A tampering event, the camera's report of a changed scene. */
+inline std::string tamperingDocument() {
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<tt:MetaDataStream xmlns:tt="http://www.onvif.org/ver10/schema"
+    xmlns:wsnt="http://docs.oasis-open.org/wsn/b-2" xmlns:tns1="http://www.onvif.org/ver10/topics">
+  <tt:Event><wsnt:NotificationMessage>
+    <wsnt:Topic Dialect="http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet">tns1:VideoSource/GlobalSceneChange/AnalyticsService</wsnt:Topic>
+    <wsnt:Message><tt:Message UtcTime="2024-05-14T09:22:40.551Z" PropertyOperation="Changed">
+      <tt:Source><tt:SimpleItem Name="Source" Value="VideoSourceToken-0"/></tt:Source>
+      <tt:Data><tt:SimpleItem Name="State" Value="true"/></tt:Data>
+    </tt:Message></wsnt:Message>
+  </wsnt:NotificationMessage></tt:Event>
+</tt:MetaDataStream>
+)";
+}
+
+/** One person in a frame of 1024 x 512 camera units, at (256, 128)-(512, 384). */
+inline std::string personFrameDocument() {
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<tt:MetaDataStream xmlns:tt="http://www.onvif.org/ver10/schema">
+  <tt:VideoAnalytics><tt:Frame UtcTime="2024-05-14T09:21:07.512Z">
+    <tt:Transformation><tt:Translate x="-1.0" y="1.0"/><tt:Scale x="0.001953125" y="-0.00390625"/></tt:Transformation>
+    <tt:Object ObjectId="7"><tt:Appearance>
+      <tt:Shape><tt:BoundingBox left="256.0" top="128.0" right="512.0" bottom="384.0"/></tt:Shape>
+      <tt:Class><tt:Type Likelihood="0.9">Human</tt:Type></tt:Class>
+    </tt:Appearance></tt:Object>
+  </tt:Frame></tt:VideoAnalytics>
+</tt:MetaDataStream>
+)";
+}
+
+/** Collects what is written to file descriptor 2 between construction and text(). */
+class StderrCapture {
+public:
+    StderrCapture() {
+        std::fflush(stderr);
+        m_file = std::tmpfile();
+        m_saved = dup(2);
+        dup2(fileno(m_file), 2);
+    }
+
+    ~StderrCapture() {
+        restore();
+        if (m_file)
+            std::fclose(m_file);
+    }
+
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    std::string text() {
+        restore();
+        std::rewind(m_file);
+        std::ostringstream contents;
+        char buffer[4096];
+        size_t read = 0;
+        while ((read = std::fread(buffer, 1, sizeof(buffer), m_file)) > 0)
+            contents.write(buffer, static_cast<std::streamsize>(read));
+        return contents.str();
+    }
+
+private:
+    void restore() {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_saved, 2);
+        close(m_saved);
+        m_saved = -1;
+    }
+
+    std::FILE* m_file = nullptr;
+    int m_saved = -1;
+};
+
+}  // namespace lumo::host::test
