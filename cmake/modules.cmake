@@ -16,6 +16,5 @@ function(lumo_test name)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
         Threads::Threads)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
-        PROPERTIES ENVIRONMENT "LUMO_SOURCE_DIR=${PROJECT_SOURCE_DIR};LUMO_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
 endfunction()
