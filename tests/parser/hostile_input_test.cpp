@@ -99,6 +99,26 @@ TEST(NestingTest, DocumentsUpTo256LevelsAreParsedDeeperOnesRefused) {
     EXPECT_FALSE(parseText(nested(Metadata::kMaxNestingDepth + 1)));
 }
 
+// Short documents may skip the depth scan on a count of their "<"; that count must see every one
+// of them, wherever they fall in the text.
+TEST(NestingTest, DepthIsBoundedWhateverTheSpacingOfTags) {
+    for (const std::size_t lead : {0, 1, 255, 256, 257, 4099}) {
+        for (const int gap : {0, 1, 13, 16, 17, 250}) {
+            const std::string blanks(static_cast<std::size_t>(gap), ' ');
+            std::string deep(lead, ' ');
+            deep += "<tt:MetaDataStream>";
+            for (int i = 0; i < Metadata::kMaxNestingDepth; ++i)
+                deep += "<a>" + blanks;
+            deep += "<b/>";
+            for (int i = 0; i < Metadata::kMaxNestingDepth; ++i)
+                deep += "</a>" + blanks;
+            deep += "</tt:MetaDataStream>";
+            EXPECT_FALSE(parseText(deep)) << lead << " " << gap;
+        }
+    }
+    EXPECT_TRUE(parseText(std::string(300, ' ') + nested(100)));
+}
+
 TEST(NestingTest, ClosingTagsInsideOtherMarkupDoNotHideDepth) {
     std::string text = "<r>";
     for (int i = 0; i < 300; ++i)
