@@ -19,12 +19,14 @@ DeviceAgent::DeviceAgent(const IDeviceInfo* deviceInfo)
 
 DeviceAgent::~DeviceAgent() = default;
 
-void DeviceAgent::doSetNeededMetadataTypes(
-    Result<void>* /*outResult*/, const IMetadataTypes* /*neededMetadataTypes*/) {
+void DeviceAgent::doSetNeededMetadataTypes(Result<void>* /*outResult*/,
+                                           const IMetadataTypes* /*neededMetadataTypes*/) {
     // Every kind of metadata is produced whatever the server asks for.
 }
 
-std::string DeviceAgent::manifestString() const { return deviceAgentManifest(); }
+std::string DeviceAgent::manifestString() const {
+    return deviceAgentManifest();
+}
 
 bool DeviceAgent::pushCompressedVideoFrame(const ICompressedVideoPacket* videoPacket) {
     if (!videoPacket)

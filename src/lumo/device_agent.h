@@ -50,7 +50,7 @@ std::map<std::string, std::string> toStdMap(const qo::sdk::Ptr<const qo::sdk::IS
 
 /** A camera box (left, top, right, bottom in the camera's units) as fractions of its frame. */
 void scaleBBox(qo::sdk::analytics::Rect& rect, float width, float height, float left, float top,
-    float right, float bottom);
+               float right, float bottom);
 
 class DeviceAgent : public qo::sdk::analytics::ConsumingDeviceAgent {
 public:
@@ -145,7 +145,8 @@ protected:
         qo::sdk::Result<const qo::sdk::analytics::IActiveSettingChangedResponse*>* outResult,
         const qo::sdk::analytics::IActiveSettingChangedAction* action) override;
     SettingsResult settingsReceived() override;
-    void doSetNeededMetadataTypes(qo::sdk::Result<void>* outResult,
+    void doSetNeededMetadataTypes(
+        qo::sdk::Result<void>* outResult,
         const qo::sdk::analytics::IMetadataTypes* neededMetadataTypes) override;
     std::string manifestString() const override;
     bool pushCompressedVideoFrame(
@@ -162,9 +163,11 @@ private:
     /** Runs f on a detached thread that keeps the agent alive until it ends. */
     template <typename F>
     void runDetached(F f);
-    void readbackSetting(const std::string& name, const std::string& value, Readback& readback) const;
+    void readbackSetting(const std::string& name, const std::string& value,
+                         Readback& readback) const;
     void readbackValue(const std::string& name, const std::string& value, Readback& readback) const;
-    void readbackObjectSize(const std::string& name, const std::string& value, Readback& readback) const;
+    void readbackObjectSize(const std::string& name, const std::string& value,
+                            Readback& readback) const;
     void readbackFigure(const std::string& name, std::string reply, Readback& readback) const;
     void readbackFigureSlot(const std::string& parameter, int slot, Readback& readback) const;
 

@@ -25,7 +25,9 @@ constexpr char kTopicSceneChange[] = "tns1:VideoSource/GlobalSceneChange/Analyti
 constexpr char kTopicSettingChanged[] = "tns1:AI/AppSettingChanged";
 constexpr char kTopicRegion[] = "tns1:RuleEngine/ObjectDetection/vndObjectEx";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 /** Calls f(value) for each item of the group named exactly `name` that has a value. */
 template <typename F>

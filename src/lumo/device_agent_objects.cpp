@@ -48,10 +48,12 @@ Ptr<Attribute> attribute(const std::string& name, const std::string& value) {
     return makePtr<Attribute>(name, value);
 }
 
-const char* boolText(bool value) { return value ? "true" : "false"; }
+const char* boolText(bool value) {
+    return value ? "true" : "false";
+}
 
-void addBestShotAttributes(
-    ObjectMetadata* metadata, const Metadata::_Object& object, ObjectClass objectClass) {
+void addBestShotAttributes(ObjectMetadata* metadata, const Metadata::_Object& object,
+                           ObjectClass objectClass) {
     const std::string objectId = std::to_string(object.objectId);
     switch (objectClass) {
         case ObjectClass::person:
@@ -112,7 +114,7 @@ std::string toVehicleTypeId(const std::string& vehicleType) {
 }
 
 void scaleBBox(Rect& rect, float width, float height, float left, float top, float right,
-    float bottom) {
+               float bottom) {
     rect.x = left / width;
     rect.y = top / height;
     rect.width = right / width - rect.x;
@@ -166,10 +168,17 @@ void DeviceAgent::pushObject(const Metadata::_Payload* payload, int64_t timestam
 
         const std::atomic<int32_t>* displaySwitch = nullptr;
         switch (info.objectClass) {
-            case ObjectClass::person: displaySwitch = &showPerson; break;
-            case ObjectClass::vehicle: displaySwitch = &showCar; break;
-            case ObjectClass::bike: displaySwitch = &showBicycle; break;
-            default: break;
+            case ObjectClass::person:
+                displaySwitch = &showPerson;
+                break;
+            case ObjectClass::vehicle:
+                displaySwitch = &showCar;
+                break;
+            case ObjectClass::bike:
+                displaySwitch = &showBicycle;
+                break;
+            default:
+                break;
         }
         if (!displaySwitch || displaySwitch->load() == 0)
             continue;
@@ -179,7 +188,7 @@ void DeviceAgent::pushObject(const Metadata::_Payload* payload, int64_t timestam
             continue;
         Rect box;
         scaleBBox(box, coordScaleX, coordScaleY, object->left, object->top, object->right,
-            object->bottom);
+                  object->bottom);
         if (!std::isfinite(box.x) || !std::isfinite(box.y) || !std::isfinite(box.width) ||
             !std::isfinite(box.height)) {
             continue;

@@ -60,8 +60,8 @@ int32_t limited(int32_t value, int32_t maximum) {
 
 }  // namespace
 
-void DeviceAgent::handlePositionSettings(
-    const std::string& name, std::string value, std::string& reply) {
+void DeviceAgent::handlePositionSettings(const std::string& name, std::string value,
+                                         std::string& reply) {
     const Json parsed = Json::parse(value, nullptr, /*allow_exceptions*/ false);
     const Json* figure = member(parsed, "figure");
     // An unparsable value, a missing figure or one that is not an object clears the slot.
@@ -70,8 +70,8 @@ void DeviceAgent::handlePositionSettings(
     std::string position;
     if (!cleared) {
         const Json* points = member(*figure, "points");
-        std::vector<iPoint> cameraPoints = points ? figureToCameraPoints(*points)
-                                                  : std::vector<iPoint>();
+        std::vector<iPoint> cameraPoints =
+            points ? figureToCameraPoints(*points) : std::vector<iPoint>();
         if (!contains(name, "LINE") && !isClockwise(cameraPoints))
             cameraPoints = toClockwise(cameraPoints);
         position = toCameraPositionText(cameraPoints);
@@ -115,8 +115,8 @@ void DeviceAgent::handlePositionSettings(
         cameraRequest(plainWriteQuery(decrementLastDigit(name) + slot, position), reply);
 }
 
-void DeviceAgent::handleObjectDetectionSize(
-    const std::string& name, std::string value, std::string& reply) {
+void DeviceAgent::handleObjectDetectionSize(const std::string& name, std::string value,
+                                            std::string& reply) {
     const Json parsed = Json::parse(value, nullptr, /*allow_exceptions*/ false);
     const auto minimum = numberPair(member(parsed, "minimum"));
     const auto maximum = numberPair(member(parsed, "maximum"));
@@ -145,10 +145,11 @@ void DeviceAgent::handleObjectDetectionSize(
         return;
 
     const std::string text = std::to_string(*x0) + "," + std::to_string(*y0) + "," +
-        std::to_string(limited(*minWidth, width)) + "," +
-        std::to_string(limited(*minHeight, height)) + "," + std::to_string(*x1) + "," +
-        std::to_string(*y1) + "," + std::to_string(limited(*maxWidth, width)) + "," +
-        std::to_string(limited(*maxHeight, height));
+                             std::to_string(limited(*minWidth, width)) + "," +
+                             std::to_string(limited(*minHeight, height)) + "," +
+                             std::to_string(*x1) + "," + std::to_string(*y1) + "," +
+                             std::to_string(limited(*maxWidth, width)) + "," +
+                             std::to_string(limited(*maxHeight, height));
     cameraRequest(plainWriteQuery(name, text), reply);
 }
 

@@ -31,10 +31,14 @@ bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
-bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 /** std::stoi's reading: throws on a value that is no 32-bit whole number. */
-int toInt(const std::string& text) { return std::stoi(text); }
+int toInt(const std::string& text) {
+    return std::stoi(text);
+}
 
 /** Compact JSON; texts with invalid UTF-8 are mended rather than thrown at. */
 std::string compact(const Json& value) {
@@ -86,7 +90,7 @@ void DeviceAgent::getPluginSideSettings(SettingsResult* outResult) const {
             getCurrentRoI(outResult);
     } catch (const std::exception& e) {
         *outResult = error(ErrorCode::otherError,
-            std::string("Unable to read the camera's settings: ") + e.what());
+                           std::string("Unable to read the camera's settings: ") + e.what());
     }
 }
 
@@ -138,8 +142,8 @@ void DeviceAgent::receiveSettings(SettingsResult* outResult) const {
     *outResult = SettingsResult(readback.response.releasePtr());
 }
 
-void DeviceAgent::readbackSetting(
-    const std::string& name, const std::string& value, Readback& readback) const {
+void DeviceAgent::readbackSetting(const std::string& name, const std::string& value,
+                                  Readback& readback) const {
     const auto report = [this, &name, &readback](const std::string& reported) {
         std::lock_guard<std::mutex> lock(readback.mutex);
         readback.response->setValue(name, reported);
@@ -186,17 +190,22 @@ void DeviceAgent::readbackSetting(
         readbackFigure(name, reply, readback);
 }
 
-void DeviceAgent::readbackValue(
-    const std::string& name, const std::string& value, Readback& readback) const {
+void DeviceAgent::readbackValue(const std::string& name, const std::string& value,
+                                Readback& readback) const {
     const auto report = [this, &name, &readback](const std::string& reported) {
         readback.response->setValue(name, reported);
         std::lock_guard<std::mutex> knownLock(knownSettingsMutex);
         knownSettings[name] = reported;
     };
 
-    static const char* const kVerbatim[] = {"DURATION", "SENSITIVITY", "HOUR", "MIN", "OSD_X",
-        "OSD_Y", "OSD_STRING", "OSD_FONTSIZE", "OSD_COLOR", "OSD_DISPLAY_TIME", "OSD_IMAGETYPE",
-        "OSD_DISPLAYNUM", "OSD_FONTCOLOR", "OSD_DISPLAY_STREAM", "REGION_HEIGHT", "REGION_WIDTH"};
+    static const char* const kVerbatim[] = {"DURATION",      "SENSITIVITY",
+                                            "HOUR",          "MIN",
+                                            "OSD_X",         "OSD_Y",
+                                            "OSD_STRING",    "OSD_FONTSIZE",
+                                            "OSD_COLOR",     "OSD_DISPLAY_TIME",
+                                            "OSD_IMAGETYPE", "OSD_DISPLAYNUM",
+                                            "OSD_FONTCOLOR", "OSD_DISPLAY_STREAM",
+                                            "REGION_HEIGHT", "REGION_WIDTH"};
     for (const char* part : kVerbatim) {
         if (contains(name, part)) {
             std::lock_guard<std::mutex> lock(readback.mutex);
@@ -240,8 +249,8 @@ void DeviceAgent::readbackValue(
     }
 }
 
-void DeviceAgent::readbackObjectSize(
-    const std::string& name, const std::string& value, Readback& readback) const {
+void DeviceAgent::readbackObjectSize(const std::string& name, const std::string& value,
+                                     Readback& readback) const {
     std::vector<float> numbers;
     size_t start = 0;
     while (true) {
@@ -260,7 +269,7 @@ void DeviceAgent::readbackObjectSize(
     };
     Json size = Json::object();
     size["positions"] = Json::array({pair(numbers[0] / width, numbers[1] / height),
-        pair(numbers[4] / width, numbers[5] / height)});
+                                     pair(numbers[4] / width, numbers[5] / height)});
     size["minimum"] = pair(numbers[2] / width, numbers[3] / height);
     size["maximum"] = pair(numbers[6] / width, numbers[7] / height);
     const std::string text = compact(size);
@@ -271,8 +280,8 @@ void DeviceAgent::readbackObjectSize(
     knownSettings[name] = text;
 }
 
-void DeviceAgent::readbackFigure(
-    const std::string& name, std::string reply, Readback& readback) const {
+void DeviceAgent::readbackFigure(const std::string& name, std::string reply,
+                                 Readback& readback) const {
     const auto report = [this, &readback](const std::string& setting, const std::string& value) {
         std::lock_guard<std::mutex> lock(readback.mutex);
         readback.response->setValue(setting, value);
@@ -335,12 +344,13 @@ void DeviceAgent::getCurrentRoI(SettingsResult* outResult) const {
     Readback readback;
     std::vector<std::future<void>> tasks;
     for (const char* parameter :
-        {"AIX_REGION_POSITION", "AIX_EXCLUDE_REGION_POSITION", "AIX_LINE_POSITION"}) {
+         {"AIX_REGION_POSITION", "AIX_EXCLUDE_REGION_POSITION", "AIX_LINE_POSITION"}) {
         for (int slot = 0; slot < kSlotCount; ++slot) {
             try {
-                tasks.push_back(std::async(std::launch::async, [this, parameter, slot, &readback]() {
-                    readbackFigureSlot(parameter, slot, readback);
-                }));
+                tasks.push_back(
+                    std::async(std::launch::async, [this, parameter, slot, &readback]() {
+                        readbackFigureSlot(parameter, slot, readback);
+                    }));
             } catch (const std::exception&) {
                 // No thread for this slot: it goes unreported.
             }
@@ -356,8 +366,8 @@ void DeviceAgent::getCurrentRoI(SettingsResult* outResult) const {
     *outResult = SettingsResult(readback.response.releasePtr());
 }
 
-void DeviceAgent::readbackFigureSlot(
-    const std::string& parameter, int slot, Readback& readback) const {
+void DeviceAgent::readbackFigureSlot(const std::string& parameter, int slot,
+                                     Readback& readback) const {
     const std::string cameraSlot = std::to_string(slot);
     const std::string setting = parameter + std::to_string(slot + 1);
     const auto report = [this, &readback](const std::string& name, const std::string& value) {

@@ -29,7 +29,9 @@ bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
-bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 /** The hold-off window; tests shorten it with the unit-test option "writeHoldOffMs". */
 std::chrono::milliseconds writeHoldOff(int32_t seconds) {

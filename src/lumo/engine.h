@@ -16,7 +16,7 @@ public:
 
 protected:
     void doObtainDeviceAgent(qo::sdk::Result<qo::sdk::analytics::IDeviceAgent*>* outResult,
-        const qo::sdk::IDeviceInfo* deviceInfo) override;
+                             const qo::sdk::IDeviceInfo* deviceInfo) override;
     std::string manifestString() const override;
 };
 

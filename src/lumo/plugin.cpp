@@ -13,12 +13,14 @@ qo::sdk::Result<qo::sdk::analytics::IEngine*> Plugin::doObtainEngine() {
     try {
         return new Engine();
     } catch (const std::exception& e) {
-        return qo::sdk::error(
-            qo::sdk::ErrorCode::otherError, std::string("Unable to create Engine: ") + e.what());
+        return qo::sdk::error(qo::sdk::ErrorCode::otherError,
+                              std::string("Unable to create Engine: ") + e.what());
     }
 }
 
-std::string Plugin::manifestString() const { return pluginManifest(); }
+std::string Plugin::manifestString() const {
+    return pluginManifest();
+}
 
 }  // namespace qo::vms_server_plugins::analytics::lumo
 

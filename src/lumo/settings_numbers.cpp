@@ -26,7 +26,8 @@ std::optional<int32_t> calibrationOffsetUs(const std::string& text) {
     if (!steps)
         return std::nullopt;
     const int64_t offset = *steps * kCalibrationStepUs;
-    if (offset < std::numeric_limits<int32_t>::min() || offset > std::numeric_limits<int32_t>::max())
+    if (offset < std::numeric_limits<int32_t>::min() ||
+        offset > std::numeric_limits<int32_t>::max())
         return std::nullopt;
     return static_cast<int32_t>(offset);
 }

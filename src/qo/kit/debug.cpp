@@ -65,9 +65,9 @@ PrintFunc linePrinter(std::string prefix) {
 }
 
 void assertionFailed(const PrintFunc& print, const char* condition, const std::string& message,
-    const char* file, int line) {
+                     const char* file, int line) {
     const std::string report = "\n>>> ASSERTION FAILED: " + srcFileRelativePath(file) + ":" +
-        std::to_string(line) + " (" + condition + ") " + message;
+                               std::to_string(line) + " (" + condition + ") " + message;
     print(report.c_str());
 }
 

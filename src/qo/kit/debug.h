@@ -40,7 +40,7 @@ PrintFunc linePrinter(std::string prefix);
 
 /** Reports "\n>>> ASSERTION FAILED: <file>:<line> (<condition>) <message>" through print. */
 void assertionFailed(const PrintFunc& print, const char* condition, const std::string& message,
-    const char* file, int line);
+                     const char* file, int line);
 
 }  // namespace detail
 }  // namespace qo::kit::debug
@@ -50,15 +50,15 @@ void assertionFailed(const PrintFunc& print, const char* condition, const std::s
     ::qo::kit::debug::detail::printLine(::qo::kit::debug::detail::printPrefix(__FILE__), (TEXT))
 
 /** Reports a failed condition through PRINT and goes on. */
-#define QO_ASSERT_PRINT(PRINT, CONDITION, MESSAGE)                                         \
-    do {                                                                                    \
-        if (!(CONDITION))                                                                   \
+#define QO_ASSERT_PRINT(PRINT, CONDITION, MESSAGE)                                              \
+    do {                                                                                        \
+        if (!(CONDITION))                                                                       \
             ::qo::kit::debug::detail::assertionFailed((PRINT), #CONDITION, (MESSAGE), __FILE__, \
-                __LINE__);                                                                  \
+                                                      __LINE__);                                \
     } while (0)
 
 /** Reports a failed condition with the calling source file's prefix and goes on. */
-#define QO_ASSERT(CONDITION, MESSAGE)                                                          \
-    QO_ASSERT_PRINT(                                                                           \
+#define QO_ASSERT(CONDITION, MESSAGE)                                                           \
+    QO_ASSERT_PRINT(                                                                            \
         ::qo::kit::debug::detail::linePrinter(::qo::kit::debug::detail::printPrefix(__FILE__)), \
         CONDITION, MESSAGE)

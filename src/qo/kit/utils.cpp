@@ -34,16 +34,27 @@ std::string stringLiteral(const Char* s, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         const Char c = s[i];
         switch (c) {
-            case '\r': result += "\\r"; break;
-            case '\t': result += "\\t"; break;
-            case '\n': result += "\\n"; break;
-            case '"': result += "\\\""; break;
-            case '\\': result += "\\\\"; break;
+            case '\r':
+                result += "\\r";
+                break;
+            case '\t':
+                result += "\\t";
+                break;
+            case '\n':
+                result += "\\n";
+                break;
+            case '"':
+                result += "\\\"";
+                break;
+            case '\\':
+                result += "\\\\";
+                break;
             default:
                 if (isPrintable(c))
                     result += static_cast<char>(c);
                 else
-                    result += hexEscape(c) + "\"\"";  // Keeps a following hex digit out of the escape.
+                    result +=
+                        hexEscape(c) + "\"\"";  // Keeps a following hex digit out of the escape.
         }
     }
     return result + "\"";
@@ -51,7 +62,9 @@ std::string stringLiteral(const Char* s, size_t size) {
 
 }  // namespace
 
-std::string toString(bool b) { return b ? "true" : "false"; }
+std::string toString(bool b) {
+    return b ? "true" : "false";
+}
 
 std::string toString(const void* ptr) {
     if (!ptr)
@@ -59,7 +72,9 @@ std::string toString(const void* ptr) {
     return format("%p", ptr);
 }
 
-std::string toString(char c) { return charLiteral(c); }
+std::string toString(char c) {
+    return charLiteral(c);
+}
 
 std::string toString(const char* s) {
     if (!s)
@@ -67,9 +82,13 @@ std::string toString(const char* s) {
     return stringLiteral(s, std::char_traits<char>::length(s));
 }
 
-std::string toString(const std::string& s) { return stringLiteral(s.data(), s.size()); }
+std::string toString(const std::string& s) {
+    return stringLiteral(s.data(), s.size());
+}
 
-std::string toString(wchar_t c) { return charLiteral(c); }
+std::string toString(wchar_t c) {
+    return charLiteral(c);
+}
 
 std::string toString(const wchar_t* s) {
     if (!s)
@@ -77,6 +96,8 @@ std::string toString(const wchar_t* s) {
     return stringLiteral(s, std::char_traits<wchar_t>::length(s));
 }
 
-std::string toString(const std::wstring& s) { return stringLiteral(s.data(), s.size()); }
+std::string toString(const std::wstring& s) {
+    return stringLiteral(s.data(), s.size());
+}
 
 }  // namespace qo::kit::utils

@@ -24,8 +24,12 @@ std::string toString(const std::string& s);
 std::string toString(wchar_t c);
 std::string toString(const wchar_t* s);
 std::string toString(const std::wstring& s);
-inline std::string toString(char* s) { return toString(static_cast<const char*>(s)); }
-inline std::string toString(void* ptr) { return toString(static_cast<const void*>(ptr)); }
+inline std::string toString(char* s) {
+    return toString(static_cast<const char*>(s));
+}
+inline std::string toString(void* ptr) {
+    return toString(static_cast<const void*>(ptr));
+}
 
 /** printf-style formatting; returns the format itself when the C library rejects it. */
 template <typename... Args>

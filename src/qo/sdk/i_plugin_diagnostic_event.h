@@ -9,8 +9,8 @@ namespace qo::sdk {
 
 class IPluginDiagnosticEvent : public Interface<IPluginDiagnosticEvent> {
 public:
-    static constexpr const char* kInterfaceIds[] = {
-        "qo::sdk::IPluginDiagnosticEvent", "qo::sdk::IIntegrationDiagnosticEvent"};
+    static constexpr const char* kInterfaceIds[] = {"qo::sdk::IPluginDiagnosticEvent",
+                                                    "qo::sdk::IIntegrationDiagnosticEvent"};
 
     enum class Level : int32_t { info = 0, warning = 1, error = 2 };
 

@@ -1,5 +1,6 @@
 // The root of the boundary object model: every object that crosses between the media server and
-// the plugin is an IRefCountable, found by interface id and kept alive by explicit reference counts.
+// the plugin is an IRefCountable, found by interface id and kept alive by explicit reference
+// counts.
 //
 // The server and the plugin are built separately, so only the order of the virtual slots is shared:
 // (1) complete-object destructor, (2) deleting destructor, (3) queryInterface, (4) addRef,

@@ -7,8 +7,7 @@ namespace qo::sdk::analytics {
 
 class ICompressedVideoPacket : public Interface<ICompressedVideoPacket, IDataPacket> {
 public:
-    static constexpr const char* kInterfaceIds[] = {
-        "qo::sdk::analytics::ICompressedVideoPacket1"};
+    static constexpr const char* kInterfaceIds[] = {"qo::sdk::analytics::ICompressedVideoPacket1"};
 
     virtual const char* codec() const = 0;
     virtual const char* data() const = 0;

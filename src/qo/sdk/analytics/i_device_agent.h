@@ -27,13 +27,13 @@ public:
         virtual void handleManifest(const IString* manifest) = 0;
     };
 
-    virtual void doSetSettings(
-        Result<const ISettingsResponse*>* outResult, const IStringMap* settings) = 0;
+    virtual void doSetSettings(Result<const ISettingsResponse*>* outResult,
+                               const IStringMap* settings) = 0;
     virtual void getPluginSideSettings(Result<const ISettingsResponse*>* outResult) const = 0;
     virtual void getManifest(Result<const IString*>* outResult) const = 0;
     virtual void setHandler(IHandler* handler) = 0;
-    virtual void doSetNeededMetadataTypes(
-        Result<void>* outResult, const IMetadataTypes* neededMetadataTypes) = 0;
+    virtual void doSetNeededMetadataTypes(Result<void>* outResult,
+                                          const IMetadataTypes* neededMetadataTypes) = 0;
 };
 
 }  // namespace qo::sdk::analytics

@@ -27,13 +27,13 @@ public:
     };
 
     virtual void setEngineInfo(const IEngineInfo* engineInfo) = 0;
-    virtual void doSetSettings(
-        Result<const ISettingsResponse*>* outResult, const IStringMap* settings) = 0;
+    virtual void doSetSettings(Result<const ISettingsResponse*>* outResult,
+                               const IStringMap* settings) = 0;
     virtual void getPluginSideSettings(Result<const ISettingsResponse*>* outResult) const = 0;
     virtual void getManifest(Result<const IString*>* outResult) const = 0;
     virtual bool isCompatible(const IDeviceInfo* deviceInfo) const = 0;
-    virtual void doObtainDeviceAgent(
-        Result<IDeviceAgent*>* outResult, const IDeviceInfo* deviceInfo) = 0;
+    virtual void doObtainDeviceAgent(Result<IDeviceAgent*>* outResult,
+                                     const IDeviceInfo* deviceInfo) = 0;
     virtual void doExecuteAction(Result<IAction::Result>* outResult, const IAction* action) = 0;
     virtual void setHandler(IHandler* handler) = 0;
 };

@@ -14,8 +14,7 @@ public:
 
 class ICompoundMetadataPacket : public Interface<ICompoundMetadataPacket, IMetadataPacket> {
 public:
-    static constexpr const char* kInterfaceIds[] = {
-        "qo::sdk::analytics::ICompoundMetadataPacket"};
+    static constexpr const char* kInterfaceIds[] = {"qo::sdk::analytics::ICompoundMetadataPacket"};
 
     virtual int64_t durationUs() const = 0;
     virtual int32_t count() const = 0;

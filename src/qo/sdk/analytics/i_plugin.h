@@ -8,8 +8,8 @@ namespace qo::sdk::analytics {
 
 class IPlugin : public Interface<IPlugin, qo::sdk::IPlugin> {
 public:
-    static constexpr const char* kInterfaceIds[] = {
-        "qo::sdk::analytics::IPlugin", "qo::sdk::analytics::IIntegration"};
+    static constexpr const char* kInterfaceIds[] = {"qo::sdk::analytics::IPlugin",
+                                                    "qo::sdk::analytics::IIntegration"};
 
     virtual void doCreateEngine(Result<IEngine*>* outResult) = 0;
 };

@@ -7,8 +7,7 @@ namespace qo::sdk::analytics {
 
 class IUncompressedVideoFrame : public Interface<IUncompressedVideoFrame, IDataPacket> {
 public:
-    static constexpr const char* kInterfaceIds[] = {
-        "qo::sdk::analytics::IUncompressedVideoFrame1"};
+    static constexpr const char* kInterfaceIds[] = {"qo::sdk::analytics::IUncompressedVideoFrame1"};
 
     virtual int32_t width() const = 0;
     virtual int32_t height() const = 0;

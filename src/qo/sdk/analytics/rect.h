@@ -5,8 +5,7 @@ namespace qo::sdk::analytics {
 
 struct Rect {
     Rect() = default;
-    Rect(float x, float y, float width, float height)
-        : x(x), y(y), width(width), height(height) {}
+    Rect(float x, float y, float width, float height) : x(x), y(y), width(width), height(height) {}
 
     bool operator==(const Rect& o) const {
         return x == o.x && y == o.y && width == o.width && height == o.height;

@@ -13,7 +13,9 @@ namespace qo::sdk {
 class Attribute : public RefCountable<IAttribute> {
 public:
     Attribute(Type type, std::string name, std::string value, float confidence = 1.0F)
-        : m_type(type), m_name(std::move(name)), m_value(std::move(value)),
+        : m_type(type),
+          m_name(std::move(name)),
+          m_value(std::move(value)),
           m_confidence(confidence) {}
 
     Attribute(std::string name, std::string value, float confidence = 1.0F)

@@ -19,10 +19,11 @@ void LibContext::setName(const char* name) {
     const auto print = contextPrinter();
     if (m_name != kDefaultName && (!name || m_name != name)) {
         // A null name cannot rename a named context either; the report shows it as null.
-        kit::debug::detail::assertionFailed(print,
-            "m_name == kDefaultName || m_name == std::string(name)",
+        kit::debug::detail::assertionFailed(
+            print, "m_name == kDefaultName || m_name == std::string(name)",
             kit::utils::format("Attempt to change LibContext name from %s to %s.",
-                kit::utils::toString(m_name).c_str(), kit::utils::toString(name).c_str()),
+                               kit::utils::toString(m_name).c_str(),
+                               kit::utils::toString(name).c_str()),
             __FILE__, __LINE__);
         return;
     }
@@ -38,13 +39,15 @@ void LibContext::setName(const char* name) {
 void LibContext::setRefCountableRegistry(IRefCountableRegistry* refCountableRegistry) {
     std::lock_guard<std::mutex> lock(m_mutex);
     QO_ASSERT_PRINT(contextPrinter(), !m_refCountableRegistry,
-        "LibContext refCountableRegistry has already been set.");
+                    "LibContext refCountableRegistry has already been set.");
     if (m_refCountableRegistry)
         return;
     m_refCountableRegistry = refCountableRegistry;
 }
 
-LibContext::~LibContext() { delete m_refCountableRegistry.exchange(nullptr); }
+LibContext::~LibContext() {
+    delete m_refCountableRegistry.exchange(nullptr);
+}
 
 std::string LibContext::name() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -56,7 +59,9 @@ LibContext& libContext() {
     return context;
 }
 
-const char* sdkVersion() { return "5.1.4 R1"; }
+const char* sdkVersion() {
+    return "5.1.4 R1";
+}
 
 namespace {
 std::mutex& unitTestOptionsMutex() {
@@ -111,9 +116,13 @@ void reportUnitTestOptionsFailure(const char* what) noexcept {
 
 extern "C" {
 
-qo::sdk::ILibContext* qoLibContext() { return &qo::sdk::libContext(); }
+qo::sdk::ILibContext* qoLibContext() {
+    return &qo::sdk::libContext();
+}
 
-const char* qoSdkVersion() { return qo::sdk::sdkVersion(); }
+const char* qoSdkVersion() {
+    return qo::sdk::sdkVersion();
+}
 
 void qoSetUnitTestOptions(const qo::sdk::IStringMap* options) {
     if (!options)

@@ -32,7 +32,7 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    std::string m_name = kDefaultName;  // Guarded by m_mutex.
+    std::string m_name = kDefaultName;                                    // Guarded by m_mutex.
     std::atomic<IRefCountableRegistry*> m_refCountableRegistry{nullptr};  // Owned; set once.
 };
 

@@ -7,9 +7,12 @@ namespace qo::sdk {
 
 std::string PluginDiagnosticEvent::levelToString(Level level) {
     switch (level) {
-        case Level::info: return "info";
-        case Level::warning: return "warning";
-        case Level::error: return "error";
+        case Level::info:
+            return "info";
+        case Level::warning:
+            return "warning";
+        case Level::error:
+            return "error";
     }
     QO_ASSERT(false, "");
     return kit::utils::format("unknown(%d)", static_cast<int>(level));
@@ -19,8 +22,8 @@ std::string PluginDiagnosticEvent::toString() const {
     static const std::string kIndent = "    ";
     using kit::utils::toString;
     return "{\n" + kIndent + "\"level\": " + toString(levelToString(m_level)) + ",\n" + kIndent +
-        "\"caption\": " + toString(m_caption) + ",\n" + kIndent +
-        "\"description\": " + toString(m_description) + "\n}";
+           "\"caption\": " + toString(m_caption) + ",\n" + kIndent +
+           "\"description\": " + toString(m_description) + "\n}";
 }
 
 }  // namespace qo::sdk

@@ -17,7 +17,7 @@ namespace qo::sdk {
 class SettingsResponse : public RefCountable<ISettingsResponse> {
 public:
     SettingsResponse(Ptr<StringMap> values = nullptr, Ptr<StringMap> errors = nullptr,
-        Ptr<String> model = nullptr)
+                     Ptr<String> model = nullptr)
         : m_values(std::move(values)), m_errors(std::move(errors)), m_model(std::move(model)) {}
 
     IStringMap* getValues() const override { return shareToPtr(m_values.get()).releasePtr(); }

@@ -6,7 +6,9 @@
 
 namespace qo::sdk {
 
-int32_t StringMap::count() const { return static_cast<int32_t>(m_items.size()); }
+int32_t StringMap::count() const {
+    return static_cast<int32_t>(m_items.size());
+}
 
 const StringMap::Map::value_type* StringMap::entryAt(int32_t index) const {
     if (index < 0 || index >= count())
