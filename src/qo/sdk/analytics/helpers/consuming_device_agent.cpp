@@ -114,6 +114,7 @@ void ConsumingDeviceAgent::setHandler(IHandler* handler) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         std::swap(previous, m_handler);
+        m_hasHandler = static_cast<bool>(m_handler);
     }
     // The previous handler is released here, outside the lock: releasing calls into the server.
 }
@@ -177,12 +178,8 @@ Result<void> ConsumingDeviceAgent::pushDataPacket(IDataPacket* dataPacket) {
         return fail(ErrorCode::invalidParams, "Unsupported frame supplied; ignored.");
     }
 
-    bool hasHandler = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        hasHandler = static_cast<bool>(m_handler);
-    }
-    if (!hasHandler)
+    // Read without m_mutex: a push must not wait for a delivery in progress on a worker.
+    if (!m_hasHandler.load())
         return fail(ErrorCode::internalError, "setHandler() was not called.");
 
     std::vector<IMetadataPacket*> metadataPackets;
@@ -243,6 +240,8 @@ void ConsumingDeviceAgent::processMetadataPackets(
         printLine("processMetadataPackets(): Producing " + std::to_string(metadataPackets.size()) +
                   " metadata packet(s).");
     }
+    if (metadataPackets.empty())
+        return;
     std::lock_guard<std::mutex> lock(m_mutex);
     for (size_t i = 0; i < metadataPackets.size(); ++i) {
         processMetadataPacket(metadataPackets[i], static_cast<int>(i));

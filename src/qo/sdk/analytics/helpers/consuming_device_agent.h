@@ -17,6 +17,7 @@
 // doPushDataPacket() runs its hooks on the calling thread without either lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -112,7 +113,8 @@ private:
 
     const LogUtils m_log;
     mutable std::mutex m_mutex;
-    Ptr<IHandler> m_handler;  // Guarded by m_mutex.
+    Ptr<IHandler> m_handler;                // Guarded by m_mutex.
+    std::atomic<bool> m_hasHandler{false};  // Mirrors m_handler; written under m_mutex.
     mutable std::mutex m_settingsMutex;
     Map m_settings;  // Guarded by m_settingsMutex.
 };
