@@ -1,16 +1,26 @@
 // Settings readback: the camera's current parameters, figures included, turned back into the
-// dialog's forms. The full readback reads every current setting in parallel; the figure readback
-// reads the 24 region, exclude-region and line slots. Every value reported is also recorded in
-// knownSettings. A camera value that does not convert costs its setting (or slot) its report and
-// nothing else: the worker ends quietly and the others go on.
+// dialog's forms. The full readback reads every current setting, the figure readback the 24
+// region, exclude-region and line slots, both on a bounded set of threads. Every value reported
+// is also recorded in knownSettings. A camera value that does not convert costs its setting (or
+// slot) its report and nothing else: the worker ends quietly and the others go on.
+//
+// Bounds: a thread per setting would start hundreds of requests at once, more than a camera (or a
+// loaded server) answers within the request time-out. And a camera that hangs must not hold the
+// server's thread for every setting in turn: after the readback's deadline no request is started,
+// so a readback lasts at most the deadline plus one request time-out.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <exception>
-#include <future>
+#include <functional>
+#include <iterator>
 #include <thread>
 #include <vector>
 
 #include "lumo/constants.h"
 #include "lumo/device_agent.h"
 #include "lumo/geometry.h"
+#include "lumo/http_request.h"
 #include "lumo/settings_numbers.h"
 #include "lumo/utils.h"
 #include "qo/sdk/helpers/error.h"
@@ -26,6 +36,10 @@ namespace {
 constexpr char kEmptyFigureFull[] = "{\"figure\":null,\"label\":\"\",\"showOnCamera\":false}";
 constexpr char kEmptyFigure[] = "{\"figure\":null}";
 constexpr int kSlotCount = 8;
+/** Enough for the 24 figure slots at once. */
+constexpr size_t kReadbackThreads = 24;
+/** About four requests in a row per setting, each allowed the full request time-out. */
+constexpr std::chrono::milliseconds kReadbackDeadline{4 * kTotalTimeoutMs};
 
 bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
@@ -58,13 +72,52 @@ FigureKeys figureKeys(const std::string& name) {
     return {"AIX_REGION_ENABLE", "AIX_REGION_DISPLAY_ENABLE"};
 }
 
+/**
+ * Calls work(i) for every i below count on at most kReadbackThreads threads, the caller's among
+ * them; returns when all are done. An item that throws loses its report only. Where no further
+ * thread can be started, the threads already running take the work.
+ */
+void forEachInParallel(size_t count, const std::function<void(size_t)>& work) {
+    std::atomic<size_t> next{0};
+    const auto drain = [&next, count, &work]() {
+        for (size_t i = next++; i < count; i = next++) {
+            try {
+                work(i);
+            } catch (...) {
+                // This item goes unreported; the readback goes on.
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    const size_t extra = std::min(count, kReadbackThreads) - (count > 0 ? 1 : 0);
+    try {
+        workers.reserve(extra);
+        for (size_t i = 0; i < extra; ++i)
+            workers.emplace_back(drain);
+    } catch (const std::exception&) {
+        // Fewer helpers; the work still gets done.
+    }
+    drain();
+    for (auto& worker : workers)
+        worker.join();
+}
+
 }  // namespace
 
-/** One readback's response and the mutex its workers share. */
+/** One readback's response, the mutex its workers share and the time it stops asking. */
 struct DeviceAgent::Readback {
     Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
     std::mutex mutex;  // Guards response.
+    const std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() + kReadbackDeadline;
 };
+
+bool DeviceAgent::readbackRequest(const Readback& readback, const std::string& query,
+                                  std::string& reply) const {
+    if (std::chrono::steady_clock::now() >= readback.deadline)
+        return false;
+    return cameraRequest(query, reply);
+}
 
 std::map<std::string, std::string> toStdMap(const Ptr<const IStringMap>& map) {
     std::map<std::string, std::string> result;
@@ -122,23 +175,10 @@ void DeviceAgent::receiveSettings(SettingsResult* outResult) const {
 
     Readback readback;
     const SettingsMap current = currentSettings();
-    std::vector<std::thread> workers;
-    workers.reserve(current.size());
-    for (const auto& [name, value] : current) {
-        try {
-            workers.emplace_back([this, &name = name, &value = value, &readback]() {
-                try {
-                    readbackSetting(name, value, readback);
-                } catch (...) {
-                    // The setting goes unreported; the readback goes on.
-                }
-            });
-        } catch (const std::exception&) {
-            break;  // No more threads: the rest of the settings go unreported.
-        }
-    }
-    for (auto& worker : workers)
-        worker.join();
+    const std::vector<std::pair<std::string, std::string>> settings(current.begin(), current.end());
+    forEachInParallel(settings.size(), [this, &settings, &readback](size_t i) {
+        readbackSetting(settings[i].first, settings[i].second, readback);
+    });
     *outResult = SettingsResult(readback.response.releasePtr());
 }
 
@@ -179,7 +219,7 @@ void DeviceAgent::readbackSetting(const std::string& name, const std::string& va
     if (isPosition && (contains(name, "REGION") || contains(name, "LINE")))
         parameter = addCurrentStr(parameter);
     std::string reply;
-    if (!cameraRequest(readQuery(parameter), reply))
+    if (!readbackRequest(readback, readQuery(parameter), reply))
         return;
 
     if (name == "AIX_OBJECT_DETECTION_SIZE")
@@ -297,7 +337,7 @@ void DeviceAgent::readbackFigure(const std::string& name, std::string reply,
     std::string value = getValueAfterEqualSign(reply);
     // Older firmware answers "Ok" for current positions; the stored position is the fallback.
     if (reply.find("Ok") != std::string::npos) {
-        cameraRequest(readQuery(decrementLastDigit(name)), reply);
+        readbackRequest(readback, readQuery(decrementLastDigit(name)), reply);
         value = getValueAfterEqualSign(reply);
     } else if (value != "0") {
         value = isRegion ? getCurrentRegion(value) : getCurrentLine(value);
@@ -312,27 +352,27 @@ void DeviceAgent::readbackFigure(const std::string& name, std::string reply,
     figure["points"] = cameraTextToFigurePoints(value);
     if (!isRegion) {
         std::string direction;
-        if (cameraRequest(readQuery("AIX_LINE_DIRECTION" + slot), direction))
+        if (readbackRequest(readback, readQuery("AIX_LINE_DIRECTION" + slot), direction))
             figure["direction"] = toInt(getValueAfterEqualSign(direction)) != 0 ? "left" : "right";
     }
     Json figureValue = Json::object();
     figureValue["figure"] = figure;
 
     std::string enable;
-    if (cameraRequest(readQuery(keys.enable + slot), enable)) {
+    if (readbackRequest(readback, readQuery(keys.enable + slot), enable)) {
         if (getValueAfterEqualSign(enable) == "0") {
             report(keys.enable + dialogSlot, "false");
             figureValue["showOnCamera"] = false;
             // A disabled figure is not drawn on the camera's picture either.
             std::string ignored;
-            cameraRequest(writeQuery(keys.display + slot, "0"), ignored);
+            readbackRequest(readback, writeQuery(keys.display + slot, "0"), ignored);
         } else {
             report(keys.enable + dialogSlot, "true");
         }
     }
 
     std::string display;
-    if (cameraRequest(readQuery(keys.display + slot), display) &&
+    if (readbackRequest(readback, readQuery(keys.display + slot), display) &&
         !figureValue.contains("showOnCamera")) {
         figureValue["showOnCamera"] = toInt(getValueAfterEqualSign(display)) != 0;
     }
@@ -341,28 +381,12 @@ void DeviceAgent::readbackFigure(const std::string& name, std::string reply,
 }
 
 void DeviceAgent::getCurrentRoI(SettingsResult* outResult) const {
+    static const char* const kFigures[] = {"AIX_REGION_POSITION", "AIX_EXCLUDE_REGION_POSITION",
+                                           "AIX_LINE_POSITION"};
     Readback readback;
-    std::vector<std::future<void>> tasks;
-    for (const char* parameter :
-         {"AIX_REGION_POSITION", "AIX_EXCLUDE_REGION_POSITION", "AIX_LINE_POSITION"}) {
-        for (int slot = 0; slot < kSlotCount; ++slot) {
-            try {
-                tasks.push_back(
-                    std::async(std::launch::async, [this, parameter, slot, &readback]() {
-                        readbackFigureSlot(parameter, slot, readback);
-                    }));
-            } catch (const std::exception&) {
-                // No thread for this slot: it goes unreported.
-            }
-        }
-    }
-    for (auto& task : tasks) {
-        try {
-            task.get();
-        } catch (...) {
-            // A camera value that does not convert leaves its slot out.
-        }
-    }
+    forEachInParallel(std::size(kFigures) * kSlotCount, [this, &readback](size_t i) {
+        readbackFigureSlot(kFigures[i / kSlotCount], static_cast<int>(i % kSlotCount), readback);
+    });
     *outResult = SettingsResult(readback.response.releasePtr());
 }
 
@@ -378,7 +402,7 @@ void DeviceAgent::readbackFigureSlot(const std::string& parameter, int slot,
     };
 
     std::string reply;
-    if (!cameraRequest(readQuery(addCurrentStr(parameter) + cameraSlot), reply) ||
+    if (!readbackRequest(readback, readQuery(addCurrentStr(parameter) + cameraSlot), reply) ||
         reply.find("Ok") != std::string::npos) {
         return;
     }
@@ -393,13 +417,13 @@ void DeviceAgent::readbackFigureSlot(const std::string& parameter, int slot,
 
     Json figureValue = Json::object();
     std::string enable;
-    if (cameraRequest(readQuery(keys.enable + cameraSlot), enable)) {
+    if (readbackRequest(readback, readQuery(keys.enable + cameraSlot), enable)) {
         const bool enabled = getValueAfterEqualSign(enable) != "0";
         report(keys.enable + std::to_string(slot + 1), enabled ? "true" : "false");
         figureValue["showOnCamera"] = enabled;
     }
     std::string display;
-    if (cameraRequest(readQuery(keys.display + cameraSlot), display) &&
+    if (readbackRequest(readback, readQuery(keys.display + cameraSlot), display) &&
         !figureValue.contains("showOnCamera")) {
         figureValue["showOnCamera"] = toInt(getValueAfterEqualSign(display)) != 0;
     }
