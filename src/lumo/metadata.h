@@ -117,8 +117,10 @@ struct _Payload {
 
 // Parses `text`, a writable buffer of `size` bytes followed by a NUL, in place (the text is
 // overwritten). Returns a new payload, or null for a null text, a size outside 0 to
-// kMaxDocumentSize, a missing terminator, malformed XML, nesting deeper than kMaxNestingDepth
-// (metadata_prescan.h), a document without "tt:MetaDataStream", or exhausted memory. Never throws.
+// kMaxDocumentSize, a missing terminator, malformed XML, a document without "tt:MetaDataStream",
+// or exhausted memory. Nesting never exhausts the calling thread's stack: a text that could nest
+// deeper than the stack takes is refused beyond kMaxNestingDepth levels (metadata_prescan.h);
+// one the stack takes whatever its nesting is parsed as it is. Never throws.
 _Payload* ConvertToPayload(char* text, int size);
 
 // Name of the table colour closest to the colour, read as full-range YCbCr.

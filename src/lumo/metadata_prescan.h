@@ -13,8 +13,8 @@
 
 namespace qo::vms_server_plugins::analytics::lumo::Metadata {
 
-// Deepest element level the parser accepts; the root element is level 1. Real documents stay
-// below 15.
+// Deepest element level accepted in a text the thread's stack might not take; the root element
+// is level 1. Real documents stay below 15.
 constexpr int kMaxNestingDepth = 256;
 
 enum class ScanVerdict {
