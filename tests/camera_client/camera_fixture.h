@@ -1,8 +1,8 @@
 // A substitute camera on a loopback address at port 80, the port the plugin always uses, started
-// for one test. Every fixture names its own block of loopback addresses; inside it each test
-// takes an address derived from its name and moves on when another test process holds it, so
-// tests of one fixture may run side by side. A machine where port 80 cannot be bound skips the
-// test with the reason.
+// for one test. Each fixture names its own block of loopback addresses (127.BLOCK.x.y); each test
+// takes an address derived from its name and moves on when another test process holds it. Where
+// port 80 cannot be bound the test skips with the reason. The fixture runs on the test's thread;
+// the camera answers on its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ protected:
             std::hash<std::string>{}(std::string(info->test_suite_name()) + "." + info->name());
         for (size_t attempt = 0; attempt < 64; ++attempt) {
             const size_t host = (hash + attempt) % 60000 + 1;
-            lumo_camera::CameraOptions options = cameraOptions();
+            lumo_camera::CameraOptions options;
             options.address = "127." + std::to_string(m_block) + "." + std::to_string(host / 250) +
                               "." + std::to_string(host % 250 + 1);
             options.port = 80;
@@ -52,10 +52,7 @@ protected:
             camera->stop();
     }
 
-    virtual lumo_camera::CameraOptions cameraOptions() const { return {}; }
-
-    /** The camera address as the plugin passes it (no port: HTTP's default 80). */
-    std::string ip() const { return camera->options().address; }
+    std::string ip() const { return camera->options().address; }  // as the plugin passes it
     const std::string& user() const { return camera->options().user; }
     const std::string& password() const { return camera->options().password; }
 

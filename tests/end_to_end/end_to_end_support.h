@@ -1,15 +1,13 @@
-// Aids shared by the end-to-end tests: where things are, ONVIF documents in the camera's dialect,
-// and a capture of the standard error stream (the plugin's log goes there and cannot be redirected
-// from outside).
+// Aids shared by the end-to-end tests: where things are, and ONVIF documents in the camera's
+// dialect.
+//
+// Threading: free functions without shared state.
 #pragma once
 
 #include <dlfcn.h>
 #include <link.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -73,49 +71,5 @@ inline std::string personFrameDocument() {
 </tt:MetaDataStream>
 )";
 }
-
-/** Collects what is written to file descriptor 2 between construction and text(). */
-class StderrCapture {
-public:
-    StderrCapture() {
-        std::fflush(stderr);
-        m_file = std::tmpfile();
-        m_saved = dup(2);
-        dup2(fileno(m_file), 2);
-    }
-
-    ~StderrCapture() {
-        restore();
-        if (m_file)
-            std::fclose(m_file);
-    }
-
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
-
-    std::string text() {
-        restore();
-        std::rewind(m_file);
-        std::ostringstream contents;
-        char buffer[4096];
-        size_t read = 0;
-        while ((read = std::fread(buffer, 1, sizeof(buffer), m_file)) > 0)
-            contents.write(buffer, static_cast<std::streamsize>(read));
-        return contents.str();
-    }
-
-private:
-    void restore() {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        close(m_saved);
-        m_saved = -1;
-    }
-
-    std::FILE* m_file = nullptr;
-    int m_saved = -1;
-};
 
 }  // namespace lumo::host::test

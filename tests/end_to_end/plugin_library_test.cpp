@@ -1,3 +1,5 @@
+// Loading the plugin's library, and the server started on it: version, context name, the dialog
+// defaults derived from the plugin's own engine manifest, and a camera bound with them.
 #include "host/plugin_library.h"
 
 #include <gtest/gtest.h>
@@ -10,85 +12,74 @@ namespace {
 
 using test::pluginPath;
 
-class PluginLibraryTest : public ::testing::Test {
-protected:
-    std::unique_ptr<PluginLibrary> loadBuiltPlugin() {
+TEST(PluginLibraryTest, LoadFailuresAreNamedInOneLine) {
+    const std::string libm = test::systemLibraryPath("libm.so.6");
+    const std::string notALibrary = test::sourcePath("host/CMakeLists.txt");
+    ASSERT_FALSE(libm.empty());
+    const std::pair<std::string, std::string> cases[] = {
+        {"/nonexistent/liblumo_analytics_plugin.so",
+         "plugin library not found: /nonexistent/liblumo_analytics_plugin.so"},
+        {libm, libm + " is not the LUMO analytics plugin: it does not export qoLibContext"},
+        {notALibrary, "cannot load the plugin library: " + notALibrary + ": "},
+    };
+    for (const auto& [path, message] : cases) {
         std::string error;
-        auto library = PluginLibrary::load(pluginPath(), &error);
-        EXPECT_TRUE(library) << error;
-        return library;
+        EXPECT_FALSE(PluginLibrary::load(path, &error));
+        EXPECT_EQ(0u, error.rfind(message, 0)) << error;  // The loader's reason may follow.
+        EXPECT_EQ(std::string::npos, error.find('\n')) << error;
     }
+}
+
+TEST(PluginLibraryTest, ContextNameIsTheFileNameWithoutLibAndSuffix) {
+    EXPECT_EQ("lumo_analytics_plugin", libraryContextName("/opt/x/liblumo_analytics_plugin.so"));
+    EXPECT_EQ("foo", libraryContextName("libfoo.so.1.2"));
+    EXPECT_EQ("plain", libraryContextName("plain.so"));
+    EXPECT_EQ("lib", libraryContextName("dir/lib"));
+}
+
+class RunningPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        library = PluginLibrary::load(pluginPath(), &error);
+        ASSERT_TRUE(library) << error;
+    }
+    std::unique_ptr<PluginLibrary> library;
 };
 
-TEST_F(PluginLibraryTest, BuiltPluginAnswersItsSdkVersion) {
-    const auto library = loadBuiltPlugin();
-    ASSERT_TRUE(library);
-    EXPECT_EQ(library->path(), pluginPath());
-    EXPECT_STREQ(library->entryPoints().sdkVersion(), "5.1.4 R1");
-}
-
-TEST_F(PluginLibraryTest, NamedContextKeepsItsNameAgainstAnother) {
-    const auto library = loadBuiltPlugin();
-    ASSERT_TRUE(library);
-    qo::sdk::ILibContext* context = library->entryPoints().libContext();
-    ASSERT_NE(context, nullptr);
-    const std::string name = libraryContextName(library->path());
-    context->setName(name.c_str());
-
-    test::StderrCapture capture;
-    context->setName(name.c_str());  // The same name again is no rename.
-    context->setName("someone_else");
-    const std::string log = capture.text();
-
-    EXPECT_NE(
-        log.find("Attempt to change LibContext name from \"" + name + "\" to \"someone_else\"."),
-        std::string::npos)
-        << log;
-    EXPECT_EQ(log.find("ASSERTION FAILED"), log.rfind("ASSERTION FAILED")) << log;
-}
-
-TEST_F(PluginLibraryTest, MissingFileIsNamedInOneLine) {
-    std::string error;
-    EXPECT_FALSE(PluginLibrary::load("/nonexistent/liblumo_analytics_plugin.so", &error));
-    EXPECT_EQ(error, "plugin library not found: /nonexistent/liblumo_analytics_plugin.so");
-}
-
-TEST_F(PluginLibraryTest, LibraryWithoutTheEntryPointsIsNotThePlugin) {
-    const std::string libm = test::systemLibraryPath("libm.so.6");
-    ASSERT_FALSE(libm.empty());
-    std::string error;
-    EXPECT_FALSE(PluginLibrary::load(libm, &error));
-    EXPECT_EQ(error, libm + " is not the LUMO analytics plugin: it does not export qoLibContext");
-}
-
-TEST_F(PluginLibraryTest, FileThatIsNoLibraryGivesTheLoadersReason) {
-    const std::string notALibrary = test::sourcePath("host/CMakeLists.txt");
-    std::string error;
-    EXPECT_FALSE(PluginLibrary::load(notALibrary, &error));
-    EXPECT_EQ(error.rfind("cannot load the plugin library: " + notALibrary + ": ", 0), 0u) << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos);
-}
-
-TEST_F(PluginLibraryTest, ServerWithoutCreateQoPluginStopsAtThePluginWithAClearError) {
-    const auto library = loadBuiltPlugin();
-    ASSERT_TRUE(library);
+TEST_F(RunningPluginTest, ServerWithoutCreateQoPluginStopsAtThePluginWithAClearError) {
     PluginEntryPoints entryPoints = library->entryPoints();
-    entryPoints.createPlugin = nullptr;  // As the library was before the plugin object existed.
-
+    entryPoints.createPlugin = nullptr;  // As a library without the plugin object.
     MediaServer server(entryPoints);
     std::string error;
     EXPECT_FALSE(server.start(&error));
     EXPECT_FALSE(server.isRunning());
-    EXPECT_EQ(error.rfind(pluginPath() + " does not export createQoPlugin", 0), 0u) << error;
-    EXPECT_EQ(server.sdkVersion(), "5.1.4 R1");
-    EXPECT_EQ(server.contextName(), "lumo_analytics_plugin");
+    EXPECT_EQ(0u, error.rfind(pluginPath() + " does not export createQoPlugin", 0)) << error;
+    EXPECT_EQ("5.1.4 R1", server.sdkVersion());
+    EXPECT_EQ("lumo_analytics_plugin", server.contextName());
 }
 
-TEST(LibraryContextNameTest, IsTheFileNameWithoutLibAndSuffix) {
-    EXPECT_EQ(libraryContextName("/opt/x/liblumo_analytics_plugin.so"), "lumo_analytics_plugin");
-    EXPECT_EQ(libraryContextName("libfoo.so.1.2"), "foo");
-    EXPECT_EQ(libraryContextName("plain.so"), "plain");
-    EXPECT_EQ(libraryContextName("dir/lib"), "lib");
+TEST_F(RunningPluginTest, DialogDefaultsCoverEveryCopyOfEveryItemAndReachABoundCamera) {
+    MediaServer server(library->entryPoints());
+    std::string error;
+    ASSERT_TRUE(server.start(&error)) << error;
+    const auto& defaults = server.settingsDefaults();
+    EXPECT_EQ(25u + 39u * 8u, defaults.size()) << "25 single items, 39 template items in 8 copies";
+    EXPECT_EQ("0", defaults.at("TS_CALIBRATION"));
+    EXPECT_EQ("50", defaults.at("AIX_LINE_COUNTOSD_FONTSIZE8"));
+    EXPECT_EQ(0u, defaults.count("AIX_REGION_ENABLE9"));
+    EXPECT_EQ("", defaults.at("AIX_REGION_POSITION8"));
+    EXPECT_TRUE(
+        nlohmann::json::parse(defaults.at("AIX_OBJECT_DETECTION_SIZE")).contains("minimum"));
+
+    DeviceDescription camera;
+    camera.url = "http://127.0.0.1/";  // Nobody listens: the agent's settings reads fail at once.
+    MediaServer::CameraId id = 0;
+    ASSERT_TRUE(server.addCamera(camera, &id, &error)) << error;
+    EXPECT_EQ("5", server.cameraSettings(id).at("HL_DURATION"));
+    EXPECT_EQ("false", server.cameraSettings(id).at("AIX_LINE_COUNT_RESET_ALL"));
+    const ShutdownReport report = server.shutdown();
+    EXPECT_EQ(0, report.liveCount) << report.describeLiveObjects();
 }
 
 }  // namespace

@@ -1,20 +1,30 @@
-// What a device agent delivered, as plain values for assertions: object packets with their items
-// and attributes, event packets, best shots. Reads only through the server's interfaces, so it
-// serves packets of an in-process agent and of the loaded plugin alike.
+// What a device agent delivered, one line of text per packet, so that assertions read like the
+// packets themselves:
+//
+//   objects t=1000000: Human#1 [0.25,0.25,0.25,0.5] Green; Car#2 {Object ID=9, Color=Red}
+//   shot t=1001000 #2 http://camera/2.jpg
+//   events t=1000000: Enter#3 "Enter" "Event Region : [3]"
+//
+// Type ids lose their "qo.lumo." prefix; tracks are numbered in order of first appearance, so equal
+// numbers mean equal track ids ("#-" is the null id). A box shows unless unset (all -1) or empty
+// (all 0); the display colour (type colour, named qo.sys.color) shows as its bare value. Only what
+// differs from the usual shows: a duration other than 1 us (" d=N"), an inactive event, an
+// attribute of another type (colour for the display colour, undefined for the rest) or a
+// confidence other than 1. Reads only through the server's interfaces, for an in-process agent and
+// the loaded plugin alike.
+//
+// Threading: one PacketText belongs to one thread.
 #pragma once
 
-#include <cstdint>
+#include <cstdio>
+#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "qo/sdk/analytics/i_event_metadata_packet.h"
-#include "qo/sdk/analytics/i_metadata_packet.h"
 #include "qo/sdk/analytics/i_object_metadata_packet.h"
 #include "qo/sdk/analytics/i_object_track_best_shot_packet.h"
-#include "qo/sdk/analytics/rect.h"
 #include "qo/sdk/ptr.h"
-#include "qo/sdk/uuid.h"
 
 namespace lumo_test {
 
@@ -23,132 +33,92 @@ using qo::sdk::Uuid;
 using qo::sdk::analytics::Rect;
 using DeliveredPacket = Ptr<qo::sdk::analytics::IMetadataPacket>;
 
-struct AttributeValue {
-    std::string name;
-    std::string value;
-    int type = -1;
-    float confidence = 0;
-};
-
-struct ObjectItem {
-    std::string typeId;
-    Uuid trackId;
-    Rect box;
-    std::vector<AttributeValue> attributes;
-
-    /** The value of the named attribute, or "<none>". */
-    std::string attribute(const std::string& name) const {
-        for (const auto& a : attributes) {
-            if (a.name == name)
-                return a.value;
-        }
-        return "<none>";
-    }
-    std::vector<std::string> attributeNames() const {
-        std::vector<std::string> names;
-        for (const auto& a : attributes)
-            names.push_back(a.name);
-        return names;
-    }
-};
-
-struct ObjectPacket {
-    int64_t timestampUs = 0;
-    int64_t durationUs = 0;
-    std::vector<ObjectItem> items;
-};
-
-struct EventItem {
-    std::string typeId;
-    std::string caption;
-    std::string description;
-    bool active = false;
-    Uuid trackId;
-};
-
-struct EventPacket {
-    int64_t timestampUs = 0;
-    int64_t durationUs = 0;
-    std::vector<EventItem> items;
-};
-
-struct BestShot {
-    Uuid trackId;
-    int64_t timestampUs = 0;
-    Rect box;
-    std::string imageUrl;
-};
-
-/** Delivered packets sorted by kind, each kind in order of delivery. */
-struct Delivery {
-    std::vector<ObjectPacket> objects;
-    std::vector<EventPacket> events;
-    std::vector<BestShot> bestShots;
-    int unknown = 0;
-
-    size_t total() const { return objects.size() + events.size() + bestShots.size() + unknown; }
-};
-
-inline std::vector<AttributeValue> readAttributes(const qo::sdk::analytics::IMetadata& metadata) {
-    std::vector<AttributeValue> attributes;
-    for (int32_t i = 0; i < metadata.attributeCount(); ++i) {
-        const Ptr<const qo::sdk::IAttribute> attribute(metadata.getAttribute(i));
-        if (!attribute)
-            continue;
-        attributes.push_back({attribute->name(), attribute->value(),
-                              static_cast<int>(attribute->type()), attribute->confidence()});
-    }
-    return attributes;
-}
-
-inline Delivery readDelivery(const std::vector<DeliveredPacket>& packets) {
-    using namespace qo::sdk::analytics;
-    using qo::sdk::queryInterfacePtr;
-    Delivery delivery;
-    for (const auto& packet : packets) {
-        if (const auto objects = queryInterfacePtr<IObjectMetadataPacket>(packet)) {
-            ObjectPacket read{objects->timestampUs(), objects->durationUs(), {}};
-            for (int32_t i = 0; i < objects->count(); ++i) {
-                const Ptr<const IMetadata> item(objects->getAt(i));
-                const auto object = queryInterfacePtr<const IObjectMetadata>(item.get());
-                if (!object)
-                    continue;
-                ObjectItem value;
-                value.typeId = object->typeId();
-                object->getTrackId(&value.trackId);
-                object->getBoundingBox(&value.box);
-                value.attributes = readAttributes(*object);
-                read.items.push_back(std::move(value));
+class PacketText {
+public:
+    /** The lines of the packets, joined by line feeds. */
+    std::string operator()(const std::vector<DeliveredPacket>& packets) {
+        using namespace qo::sdk::analytics;
+        using qo::sdk::queryInterfacePtr;
+        std::string text;
+        for (const auto& packet : packets) {
+            text += text.empty() ? "" : "\n";
+            if (const auto objects = queryInterfacePtr<IObjectMetadataPacket>(packet)) {
+                text += "objects" + items<IObjectMetadata>(*objects, [](const auto& object) {
+                            return boxText(object) + attributes(object);
+                        });
+            } else if (const auto events = queryInterfacePtr<IEventMetadataPacket>(packet)) {
+                text += "events" + items<IEventMetadata>(*events, [](const auto& event) {
+                            return " \"" + std::string(event.caption()) + "\" \"" +
+                                   event.description() + "\"" +
+                                   (event.isActive() ? "" : " inactive");
+                        });
+            } else if (const auto shot = queryInterfacePtr<IObjectTrackBestShotPacket>(packet)) {
+                text += "shot t=" + std::to_string(shot->timestampUs()) + " " + track(*shot) +
+                        boxText(*shot) + " " + shot->imageUrl() + attributes(*shot);
+            } else {
+                text += "unknown";
             }
-            delivery.objects.push_back(std::move(read));
-        } else if (const auto events = queryInterfacePtr<IEventMetadataPacket>(packet)) {
-            EventPacket read{events->timestampUs(), events->durationUs(), {}};
-            for (int32_t i = 0; i < events->count(); ++i) {
-                const Ptr<const IMetadata> item(events->getAt(i));
-                const auto event = queryInterfacePtr<const IEventMetadata>(item.get());
-                if (!event)
-                    continue;
-                EventItem value;
-                value.typeId = event->typeId();
-                value.caption = event->caption();
-                value.description = event->description();
-                value.active = event->isActive();
-                event->getTrackId(&value.trackId);
-                read.items.push_back(std::move(value));
-            }
-            delivery.events.push_back(std::move(read));
-        } else if (const auto shot = queryInterfacePtr<IObjectTrackBestShotPacket>(packet)) {
-            BestShot value;
-            shot->getTrackId(&value.trackId);
-            value.timestampUs = shot->timestampUs();
-            shot->getBoundingBox(&value.box);
-            value.imageUrl = shot->imageUrl();
-            delivery.bestShots.push_back(std::move(value));
-        } else {
-            ++delivery.unknown;
         }
+        return text;
     }
-    return delivery;
-}
+
+private:
+    /** An empty packet shows no time: an empty object packet never gets one. */
+    template <typename Item, typename Packet, typename Describe>
+    std::string items(const Packet& packet, Describe describe) {
+        std::string text = ":";
+        if (packet.count() > 0) {
+            const int64_t duration = packet.durationUs();
+            text = " t=" + std::to_string(packet.timestampUs()) +
+                   (duration == 1 ? "" : " d=" + std::to_string(duration)) + ":";
+        }
+        for (int32_t i = 0; i < packet.count(); ++i) {
+            const Ptr<const qo::sdk::analytics::IMetadata> item(packet.getAt(i));
+            const auto typed = qo::sdk::queryInterfacePtr<const Item>(item.get());
+            const std::string type = typed->typeId();
+            text += (i ? "; " : " ") + type.substr(type.rfind("qo.lumo.", 0) == 0 ? 8 : 0) +
+                    track(*typed) + describe(*typed);
+        }
+        return text;
+    }
+    template <typename T>
+    static std::string boxText(const T& boxed) {
+        Rect box;
+        boxed.getBoundingBox(&box);
+        if (box == Rect() || box == Rect(0, 0, 0, 0))
+            return "";
+        char text[96];
+        std::snprintf(text, sizeof(text), " [%g,%g,%g,%g]", box.x, box.y, box.width, box.height);
+        return text;
+    }
+    template <typename T>
+    static std::string attributes(const T& metadata) {
+        using Type = qo::sdk::IAttribute::Type;
+        std::string colour, others;
+        for (int32_t i = 0; i < metadata.attributeCount(); ++i) {
+            const Ptr<const qo::sdk::IAttribute> a(metadata.getAttribute(i));
+            const std::string name = a->name();
+            const Type usual = name == "qo.sys.color" ? Type::color : Type::undefined;
+            const std::string odd =
+                (a->type() == usual ? "" : " (type " + std::to_string(int(a->type())) + ")") +
+                (a->confidence() == 1.0F ? "" : " (" + std::to_string(a->confidence()) + ")");
+            if (usual == Type::color && odd.empty())
+                colour = " " + std::string(a->value());
+            else
+                others += (others.empty() ? "" : ", ") + name + "=" + a->value() + odd;
+        }
+        return colour + (others.empty() ? "" : " {" + others + "}");
+    }
+    template <typename T>
+    std::string track(const T& tracked) {
+        Uuid id;
+        tracked.getTrackId(&id);
+        if (id.isNull())
+            return "#-";
+        return "#" + std::to_string(m_tracks.emplace(id, m_tracks.size() + 1).first->second);
+    }
+
+    std::map<Uuid, size_t> m_tracks;
+};
 
 }  // namespace lumo_test

@@ -1,122 +1,126 @@
+// Paths, process arguments, name-value files and the debug aids that save to files; each test
+// works in a fresh temporary directory of its own.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "kit/temp_dir.h"
+#include "qo/kit/dump.h"
 #include "qo/kit/utils.h"
 
 namespace qo::kit::utils {
 namespace {
 
-TEST(Paths, baseNameIsTheTextAfterTheLastSlash) {
-    EXPECT_EQ(baseName("/a/b/c.txt"), "c.txt");
-    EXPECT_EQ(baseName("c.txt"), "c.txt");
-    EXPECT_EQ(baseName("/a/b/"), "");
-}
+using Lines = std::vector<std::string>;
 
-TEST(Paths, absolutePathJoinsWithOneSlash) {
-    EXPECT_EQ(absolutePath("/data/", "file"), "/data/file");
-    EXPECT_EQ(absolutePath("/data", "file"), "/data/file");
-    EXPECT_EQ(absolutePath("/data", "/etc/x"), "/etc/x");
-    EXPECT_EQ(absolutePath("", "rel/x"), "rel/x");
-    EXPECT_EQ(absolutePath("dir", ""), "dir/");
-}
-
-TEST(Files, fileExistsWhenItCanBeOpenedForReading) {
-    test::TempDir dir;
-    EXPECT_TRUE(fileExists(dir.write("present", "x").c_str()));
-    EXPECT_FALSE(fileExists(dir.file("absent").c_str()));
-    EXPECT_FALSE(fileExists(nullptr));
-}
-
-TEST(Process, argumentsAreReadOnceAndNameThisProgram) {
-    std::vector<const std::vector<std::string>*> seen(4, nullptr);
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < seen.size(); ++i)
-        threads.emplace_back([&seen, i] { seen[i] = &getProcessCmdLineArgs(); });
-    for (auto& thread : threads)
-        thread.join();
-    for (const auto* args : seen)
-        EXPECT_EQ(args, &getProcessCmdLineArgs());
-
-    ASSERT_FALSE(getProcessCmdLineArgs().empty());
-    EXPECT_EQ(getProcessName(), "test_kit");
-    EXPECT_EQ(baseName(getProcessCmdLineArgs().front()), "test_kit");
-}
-
-class NameValueFile : public ::testing::Test {
+class Files : public ::testing::Test {
 protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qo_kit.XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string file(const std::string& name) const { return dir + "/" + name; }
+    std::string write(const std::string& name, const std::string& contents) const {
+        std::ofstream(file(name), std::ios::binary) << contents;
+        return file(name);
+    }
+    static std::string read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    debug::detail::PrintFunc print() {
+        return [this](const char* text) { reports.push_back(text); };
+    }
     bool parse(const std::string& path) {
         return parseNameValueFile(path, &values, "[test] ", &errors, &isEmpty);
     }
 
-    test::TempDir dir;
+    std::string dir;
+    Lines reports;
     std::map<std::string, std::string> values;
     std::ostringstream errors;
     bool isEmpty = false;
 };
 
-TEST_F(NameValueFile, readsPairsSkippingCommentsAndBlankLines) {
-    const std::string path = dir.write("ok.ini",
-                                       "# comment\n"
-                                       "\n"
-                                       "  \t  # indented comment\n"
-                                       "\x7F name one \t=  value  one \r\n"
-                                       "url=http://cam/?a=b\n"
-                                       "empty =\n"
-                                       "utf8 = caf\xC3\xA9\n"
-                                       "url = replaced");
-    EXPECT_TRUE(parse(path));
-    EXPECT_FALSE(isEmpty);
-    EXPECT_EQ(errors.str(), "");
-    const std::map<std::string, std::string> expected = {
-        {"name one", "value  one"}, {"url", "replaced"}, {"empty", ""}, {"utf8", "caf\xC3\xA9"}};
-    EXPECT_EQ(values, expected);
+TEST_F(Files, pathsJoinAndSplitAtSlashesAndTheProcessIsNamed) {
+    EXPECT_EQ(baseName("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(baseName("c.txt"), "c.txt");
+    EXPECT_EQ(baseName("/a/b/"), "");
+    EXPECT_EQ(absolutePath("/data/", "file"), "/data/file");
+    EXPECT_EQ(absolutePath("/data", "file"), "/data/file");
+    EXPECT_EQ(absolutePath("/data", "/etc/x"), "/etc/x");
+    EXPECT_EQ(absolutePath("", "rel/x"), "rel/x");
+    EXPECT_EQ(absolutePath("dir", ""), "dir/");
+    EXPECT_TRUE(fileExists(write("present", "x").c_str()));
+    EXPECT_FALSE(fileExists(file("absent").c_str()));
+    EXPECT_FALSE(fileExists(nullptr));
+    ASSERT_FALSE(getProcessCmdLineArgs().empty());
+    EXPECT_EQ(&getProcessCmdLineArgs(), &getProcessCmdLineArgs()) << "read once";
+    EXPECT_EQ(baseName(getProcessCmdLineArgs().front()), "test_kit");
+    EXPECT_EQ(getProcessName(), "test_kit");
 }
 
-TEST_F(NameValueFile, reportsEachMalformedLineAndKeepsTheValidOnes) {
-    const std::string path = dir.write("bad.ini",
-                                       "a = 1\n"
-                                       "  lonely name  \n"
-                                       " = orphan\n"
-                                       "b = 2\n");
-    EXPECT_FALSE(parse(path));
+TEST_F(Files, nameValueFilesKeepValidPairsAndReportEachBadLine) {
+    EXPECT_TRUE(parse(write("ok.ini",
+                            "# comment\n\n  \t  # indented comment\n"
+                            "\x7F name one \t=  value  one \r\nurl=http://cam/?a=b\n"
+                            "empty =\nutf8 = caf\xC3\xA9\nurl = replaced")));
+    EXPECT_FALSE(isEmpty);
+    EXPECT_EQ(values, (std::map<std::string, std::string>{{"name one", "value  one"},
+                                                          {"url", "replaced"},
+                                                          {"empty", ""},
+                                                          {"utf8", "caf\xC3\xA9"}}));
+    values.clear();
+    const std::string bad = write("bad.ini", "a = 1\n  lonely name  \n = orphan\nb = 2\n");
+    EXPECT_FALSE(parse(bad));
     EXPECT_EQ(errors.str(),
-              "[test] ERROR: Missing \"=\" after the name lonely name. Line 2, file " + path +
-                  "\n"
-                  "[test] ERROR: The name part (before \"=\") is empty. Line 3, file " +
-                  path + "\n");
+              "[test] ERROR: Missing \"=\" after the name lonely name. Line 2, file " + bad +
+                  "\n[test] ERROR: The name part (before \"=\") is empty. Line 3, file " + bad +
+                  "\n");
     EXPECT_EQ(values, (std::map<std::string, std::string>{{"a", "1"}, {"b", "2"}}));
-}
+    EXPECT_FALSE(parseNameValueFile(bad, &values, "[test] "));  // Reports nowhere.
+    EXPECT_FALSE(parseNameValueFile(bad, nullptr, ""));
 
-TEST_F(NameValueFile, reportsNothingWithoutAnErrorStream) {
-    EXPECT_FALSE(parseNameValueFile(dir.write("bad.ini", "x\n"), &values, "[test] "));
-    EXPECT_TRUE(values.empty());
-}
-
-TEST_F(NameValueFile, emptyFileIsValidAndFlaggedEmpty) {
-    EXPECT_TRUE(parse(dir.write("empty.ini", "")));
-    EXPECT_TRUE(isEmpty);
-    EXPECT_TRUE(parse(dir.write("blank.ini", "\n")));
-    EXPECT_FALSE(isEmpty);
-    EXPECT_TRUE(values.empty());
-}
-
-TEST_F(NameValueFile, unreadableFileFailsSilentlyAndLeavesTheFlag) {
+    values.clear();
+    EXPECT_TRUE(parse(write("empty.ini", "")) && isEmpty);
+    EXPECT_TRUE(parse(write("blank.ini", "\n")) && !isEmpty);
     isEmpty = true;
-    EXPECT_FALSE(parse(dir.file("missing.ini")));
-    EXPECT_FALSE(parse(dir.path()));  // A directory opens but cannot be read.
-    EXPECT_TRUE(isEmpty);
+    errors.str("");
+    EXPECT_FALSE(parse(file("missing.ini")));
+    EXPECT_FALSE(parse(dir));  // A directory opens but cannot be read.
+    EXPECT_TRUE(isEmpty) << "left untouched";
     EXPECT_EQ(errors.str(), "");
     EXPECT_TRUE(values.empty());
 }
 
-TEST_F(NameValueFile, nullMapFails) {
-    EXPECT_FALSE(parseNameValueFile(dir.write("ok.ini", "a=1\n"), nullptr, ""));
+TEST_F(Files, savesReplaceTheFileAndFailuresAreReported) {
+    write("out.txt", "a much longer previous content");
+    debug::detail::saveStr(print(), dir, "out.txt", "reply", "new");
+    const char bytes[] = {'a', '\0', '\xFF'};
+    debug::detail::saveBin(print(), dir + "/", "out.bin", bytes, 3);
+    EXPECT_EQ(read(file("out.txt")), "new");
+    EXPECT_EQ(read(file("out.bin")), std::string(bytes, 3));
+    const std::string notADir = write("plain", "");
+    debug::detail::saveStr(print(), notADir, "x.txt", "c", "s");
+    debug::detail::saveBin(print(), notADir, "x.bin", "s", 1);
+    const std::string unable = "####### ERROR: Unable to rewrite file " + notADir;
+    EXPECT_EQ(reports, (Lines{"####### Saving string (reply) to file " + file("out.txt"),
+                              "####### Saving 3 byte(s) to file " + file("out.bin"),
+                              unable + "/x.txt", unable + "/x.bin"}));
+    if (!fileExists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    reports.clear();  // A full disk shows only when the data is written out.
+    debug::detail::saveStr(print(), "/dev", "full", "c", std::string(100000, 'x'));
+    EXPECT_EQ(reports, (Lines{"####### Saving string (c) to file /dev/full",
+                              "####### ERROR: Unable to write file /dev/full"}));
 }
 
 }  // namespace

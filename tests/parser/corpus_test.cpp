@@ -9,7 +9,6 @@
 #include "parser/document_builder.h"
 
 namespace lumo_test {
-namespace {
 
 namespace fs = std::filesystem;
 
@@ -17,7 +16,6 @@ TEST(RobustnessCorpusTest, EveryOtherMakersDocumentGivesNullOrAPayload) {
     const fs::path folder = LUMO_SOURCE_DIR "/../shared/onvif-samples";
     if (!fs::is_directory(folder))
         GTEST_SKIP() << "robustness corpus not found at " << folder.string();
-
     std::set<fs::path> files;  // sorted, so that the record reads the same on every run
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (entry.is_regular_file())
@@ -26,8 +24,7 @@ TEST(RobustnessCorpusTest, EveryOtherMakersDocumentGivesNullOrAPayload) {
     ASSERT_FALSE(files.empty());
     for (const fs::path& file : files) {
         std::ifstream in(file, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), {});
-        const PayloadPtr payload = parseText(text);
+        const PayloadPtr payload = parseText(std::string((std::istreambuf_iterator<char>(in)), {}));
         const std::string outcome = payload ? "payload: " + std::to_string(payload->objectCount) +
                                                   " objects, " +
                                                   std::to_string(payload->eventCount) + " events"
@@ -37,5 +34,4 @@ TEST(RobustnessCorpusTest, EveryOtherMakersDocumentGivesNullOrAPayload) {
     }
 }
 
-}  // namespace
 }  // namespace lumo_test

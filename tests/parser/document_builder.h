@@ -1,12 +1,15 @@
-// Documents in the camera's dialect for the parser's tests, and a fixture that parses them the
-// way the device agent does: a private writable copy with a NUL after it.
+// Documents in the camera's dialect for the parser's tests, parsed the way the device agent does
+// (a private writable copy with a NUL after it), and payloads described as text so that one
+// comparison checks every field a document filled. Pure functions, usable from any thread.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
-#include <stdexcept>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lumo/metadata.h"
@@ -18,12 +21,10 @@ using PayloadPtr = std::unique_ptr<Metadata::_Payload>;
 
 inline std::string document(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<tt:MetaDataStream xmlns:tt=\"http://www.onvif.org/ver10/schema\" "
-           "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-           "xmlns:tns1=\"http://www.onvif.org/ver10/topics\" "
-           "xmlns:fc=\"http://www.onvif.org/ver20/analytics/humanface\" "
-           "xmlns:bd=\"http://www.onvif.org/ver20/analytics/humanbody\" "
-           "xmlns:tod=\"http://www.lumovane.com/onvif/tod\">\n" +
+           "<tt:MetaDataStream xmlns:tt=\"http://www.onvif.org/ver10/schema\" xmlns:wsnt=\""
+           "http://docs.oasis-open.org/wsn/b-2\" xmlns:tns1=\"http://www.onvif.org/ver10/topics\" "
+           "xmlns:fc=\"http://www.onvif.org/ver20/analytics/humanface\" xmlns:bd=\"http://www.onvif"
+           ".org/ver20/analytics/humanbody\" xmlns:tod=\"http://www.lumovane.com/onvif/tod\">\n" +
            body + "\n</tt:MetaDataStream>\n";
 }
 
@@ -64,27 +65,97 @@ inline PayloadPtr parseText(const std::string& text) {
     return PayloadPtr(Metadata::ConvertToPayload(buffer.data(), static_cast<int>(text.size())));
 }
 
-class ParserTest : public ::testing::Test {
-protected:
-    static PayloadPtr parse(const std::string& text) { return parseText(text); }
-
-    // Parses a frame holding one object with this appearance and keeps the payload alive.
-    const Metadata::_Object& onlyObject(const std::string& appearance) {
-        m_payload = parse(document(frame(object(7, appearance))));
-        if (!m_payload || m_payload->objectCount != 1)
-            throw std::runtime_error("expected one object");
-        return *m_payload->objects[0];
+// What a document filled in an object, in a fixed order: one comparison checks the fields it
+// should fill and that it filled no other. A flag that disagrees with its field shows as
+// "(unflagged)".
+inline std::string describe(const Metadata::_Object& o) {
+    std::ostringstream s;
+    const auto filled = [](const Metadata::_ColorYUV& c) {
+        return c.y != -1 || c.u != -1 || c.v != -1;
+    };
+    const auto colour = [&](const char* name, bool flagged, const Metadata::_ColorYUV& c) {
+        if (flagged || filled(c))
+            s << ' ' << name << (flagged ? " " : "(unflagged) ") << c.y << ',' << c.u << ',' << c.v;
+    };
+    if (o.left || o.top || o.right || o.bottom)
+        s << " box " << o.left << ',' << o.top << ',' << o.right << ',' << o.bottom;
+    if (o.centerX || o.centerY)
+        s << " centre " << o.centerX << ',' << o.centerY;
+    if (*o.classType || o.classLikelihood)
+        s << " class " << o.classType << '@' << o.classLikelihood;
+    if (*o.vehicleType || o.vehicleLikelihood)
+        s << " vehicle " << o.vehicleType << '@' << o.vehicleLikelihood;
+    colour("vehicleColour", o.hasVehicleColor, o.vehicleColor);
+    if (o.hasFace || *o.gender || o.eyewear || o.mask || o.hat || o.helmet) {
+        s << " face" << (o.hasFace ? "" : "(unflagged)") << (*o.gender ? " " : "") << o.gender
+          << (o.eyewear ? " eyewear" : "") << (o.mask ? " mask" : "") << (o.hat ? " hat" : "")
+          << (o.helmet ? " helmet" : "");
     }
+    colour("top", o.hasTopColor, o.topColors[0]);
+    colour("top2", o.hasTopColor && filled(o.topColors[1]), o.topColors[1]);
+    colour("bottom", o.hasBottomColor, o.bottomColor);
+    if (o.hasBag || *o.bagCategory)
+        s << " bag" << (o.hasBag ? " " : "(unflagged) ") << o.bagCategory;
+    if (o.imageRef)
+        s << " image " << o.imageRef;
+    if (*o.captureTime)
+        s << " captured " << o.captureTime;
+    return s.str().empty() ? "" : s.str().substr(1);
+}
 
-    const Metadata::_Event& onlyEvent(const std::string& eventText) {
-        m_payload = parse(document(eventText));
-        if (!m_payload || m_payload->eventCount != 1)
-            throw std::runtime_error("expected one event");
-        return *m_payload->events[0];
+// Topic, time, and each group's count and items; an item stored past the count shows too.
+inline std::string describe(const Metadata::_Event& e) {
+    std::ostringstream s;
+    s << (e.topic ? e.topic : "-") << " @" << e.utcTime;
+    const auto group = [&s](const char* label, char* const* names, char* const* values, int count) {
+        s << ' ' << label << ' ' << count << ':';
+        for (int i = 0; i < Metadata::kMaxEventItems; ++i) {
+            if (i < count || names[i] || values[i])
+                s << ' ' << (names[i] ? names[i] : "-") << '=' << (values[i] ? values[i] : "-");
+        }
+    };
+    group("source", e.sourceNames, e.sourceValues, e.sourceCount);
+    group("data", e.dataNames, e.dataValues, e.dataCount);
+    return s.str();
+}
+
+// A payload record by record: the frame, then each object and each event on a line of its own.
+inline std::string describe(const Metadata::_Payload& p) {
+    std::ostringstream s;
+    if (*p.utcTime || p.translateX || p.translateY || p.scaleX || p.scaleY) {
+        s << "\nframe @" << p.utcTime << " translate " << p.translateX << ',' << p.translateY
+          << " scale " << p.scaleX << ',' << p.scaleY;
     }
+    for (int i = 0; i < p.objectCount; ++i) {
+        const std::string filled = describe(*p.objects[i]);
+        s << "\nobject " << p.objects[i]->objectId << '/' << p.objects[i]->parentId
+          << (filled.empty() ? "" : " ") << filled;
+    }
+    for (int i = 0; i < p.eventCount; ++i)
+        s << "\nevent " << describe(*p.events[i]);
+    if (!p.objects != !p.objectCount || !p.events != !p.eventCount)
+        s << "\narrays and counts disagree";
+    return s.str().empty() ? "" : s.str().substr(1);
+}
 
-private:
-    PayloadPtr m_payload;
-};
+inline std::string read(const std::string& text) {
+    const PayloadPtr payload = parseText(text);
+    return payload ? describe(*payload) : "null";
+}
+
+// What the appearance fills in the one object of a frame.
+inline std::string describeObject(const std::string& appearance) {
+    const PayloadPtr payload = parseText(document(frame(object(7, appearance))));
+    if (!payload || payload->objectCount != 1 || payload->objects[0]->objectId != 7)
+        return "not the one object";
+    return describe(*payload->objects[0]);
+}
+
+inline void expectObjects(std::initializer_list<std::pair<std::string, std::string>> cases) {
+    for (const auto& [appearance, described] : cases) {
+        SCOPED_TRACE(appearance);
+        EXPECT_EQ(describeObject(appearance), described);
+    }
+}
 
 }  // namespace lumo_test

@@ -1,14 +1,11 @@
 // Best-shot objects: the image address as an owned copy, and the capture time.
-#include <cstring>
+#include <algorithm>
 
 #include "parser/document_builder.h"
 
 namespace lumo_test {
-namespace {
 
-class ImageRefTest : public ParserTest {};
-
-TEST_F(ImageRefTest, ImageRefIsAnOwnedCopyWithEntitiesDecoded) {
+TEST(ImageRefTest, ImageRefIsAnOwnedCopyWithEntitiesDecoded) {
     std::string text = document(
         frame(object(12,
                      "<tt:ImageRef>http://192.0.2.10/bestshot?id=12&amp;size=full</tt:ImageRef>"
@@ -17,19 +14,11 @@ TEST_F(ImageRefTest, ImageRefIsAnOwnedCopyWithEntitiesDecoded) {
     buffer.push_back('\0');
     PayloadPtr payload(Metadata::ConvertToPayload(buffer.data(), static_cast<int>(text.size())));
     std::fill(buffer.begin(), buffer.end(), 'x');  // the text may go once the call returns
-
     ASSERT_TRUE(payload);
-    const auto& o = *payload->objects[0];
-    ASSERT_NE(o.imageRef, nullptr);
-    EXPECT_STREQ(o.imageRef, "http://192.0.2.10/bestshot?id=12&size=full");
-    EXPECT_STREQ(o.captureTime, "2024-05-14T09:21:05.880Z");
+    EXPECT_EQ(describe(*payload->objects[0]),
+              "image http://192.0.2.10/bestshot?id=12&size=full captured 2024-05-14T09:21:05.880Z");
+    expectObjects({{"<tt:ImageRef>first</tt:ImageRef><tt:ImageRef> second </tt:ImageRef>",
+                    "image second"}});  // the later replaces the earlier
 }
 
-TEST_F(ImageRefTest, LaterImageRefReplacesTheEarlier) {
-    const auto& o =
-        onlyObject("<tt:ImageRef>first</tt:ImageRef><tt:ImageRef> second </tt:ImageRef>");
-    EXPECT_STREQ(o.imageRef, "second");
-}
-
-}  // namespace
 }  // namespace lumo_test

@@ -1,6 +1,6 @@
-// CapturedOutput: redirects the kit's diagnostic stream into a string for the lifetime of the
-// object and restores the previous stream afterwards, so tests can check report lines exactly.
-// Text still unflushed when it goes fails the test: every report must reach the host at once.
+// CapturedOutput: redirects the kit's diagnostic stream into a string while it lives, so tests can
+// check report lines exactly. Text still unflushed when it goes fails the test: every report must
+// reach the host at once.
 //
 // Threading: install and read on the test's thread; writers on other threads must have finished.
 #pragma once
@@ -11,24 +11,32 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "qo/kit/debug.h"
 
 namespace qo::sdk::test {
 
-class CapturedOutput {
+class CapturedOutput : private std::stringbuf {
 public:
-    CapturedOutput() : m_previous(kit::debug::stream()) { kit::debug::stream() = &m_stream; }
-
-    ~CapturedOutput() {
+    CapturedOutput() { kit::debug::stream() = &m_stream; }
+    ~CapturedOutput() override {
         kit::debug::stream() = m_previous;
-        EXPECT_EQ(m_buffer.unflushedText(), "") << "written without a flush";
+        EXPECT_EQ(str().substr(m_flushedSize), "") << "written without a flush";
     }
 
-    CapturedOutput(const CapturedOutput&) = delete;
-    CapturedOutput& operator=(const CapturedOutput&) = delete;
-
-    std::string text() const { return m_buffer.str(); }
+    std::string text() const { return str(); }
+    std::vector<std::string> lines() const {
+        std::vector<std::string> result;
+        std::istringstream in(str());
+        for (std::string line; std::getline(in, line);)
+            result.push_back(line);
+        return result;
+    }
+    void clear() {
+        str("");
+        m_flushedSize = 0;
+    }
 
     /** The text with source line numbers of assertion reports replaced by "N". */
     std::string textWithoutLineNumbers() const {
@@ -36,29 +44,15 @@ public:
         return std::regex_replace(text(), lineNumber, "$1:N (");
     }
 
-    void clear() {
-        m_buffer.str("");
-        m_buffer.pubsync();
+private:
+    int sync() override {
+        m_flushedSize = str().size();
+        return 0;
     }
 
-private:
-    class Buffer : public std::stringbuf {
-    public:
-        std::string unflushedText() const { return str().substr(m_flushedSize); }
-
-    protected:
-        int sync() override {
-            m_flushedSize = str().size();
-            return 0;
-        }
-
-    private:
-        size_t m_flushedSize = 0;
-    };
-
-    std::ostream* m_previous;
-    Buffer m_buffer;
-    std::ostream m_stream{&m_buffer};
+    std::ostream* const m_previous = kit::debug::stream();
+    size_t m_flushedSize = 0;
+    std::ostream m_stream{this};
 };
 
 }  // namespace qo::sdk::test

@@ -22,50 +22,40 @@ public:
     using Entry = std::pair<std::optional<std::string>, std::optional<std::string>>;
     enum class Throw { nothing, standardException, foreignException };
 
-    FakeStringMap() = default;
     FakeStringMap(std::initializer_list<Entry> entries) : m_entries(entries) {}
+    explicit FakeStringMap(std::vector<Entry> entries = {},
+                           std::optional<int32_t> reportedCount = {}, Throw throws = Throw::nothing)
+        : m_entries(std::move(entries)), m_reportedCount(reportedCount), m_throw(throws) {}
 
-    /** Makes count() report this number instead of the number of entries. */
-    void setReportedCount(int32_t count) { m_reportedCount = count; }
-    /** Makes key() throw. */
-    void setThrow(Throw what) { m_throw = what; }
-
-    int32_t references() const { return m_refCount.load(); }
+    int32_t references() const { return m_refCount; }
 
     int32_t addRef() const override { return ++m_refCount; }
     int32_t releaseRef() const override { return --m_refCount; }
-
     int32_t count() const override {
-        return m_reportedCount ? *m_reportedCount : static_cast<int32_t>(m_entries.size());
+        return m_reportedCount.value_or(static_cast<int32_t>(m_entries.size()));
     }
-
     const char* key(int32_t index) const override {
         if (m_throw == Throw::standardException)
             throw std::runtime_error("key() failed");
         if (m_throw == Throw::foreignException)
             throw 42;
-        const Entry* entry = at(index);
-        return entry && entry->first ? entry->first->c_str() : nullptr;
+        return text(index, &Entry::first);
     }
-
-    const char* value(int32_t index) const override {
-        const Entry* entry = at(index);
-        return entry && entry->second ? entry->second->c_str() : nullptr;
-    }
-
+    const char* value(int32_t index) const override { return text(index, &Entry::second); }
     const char* value(const char* key) const override {
-        for (const Entry& entry : m_entries) {
-            if (key && entry.first && *entry.first == key)
-                return entry.second ? entry.second->c_str() : nullptr;
+        for (int32_t i = 0; i < static_cast<int32_t>(m_entries.size()); ++i) {
+            if (key && m_entries[static_cast<size_t>(i)].first == key)
+                return value(i);
         }
         return nullptr;
     }
 
 private:
-    const Entry* at(int32_t index) const {
+    const char* text(int32_t index, std::optional<std::string> Entry::*part) const {
         if (index < 0 || static_cast<size_t>(index) >= m_entries.size())
             return nullptr;
-        return &m_entries[static_cast<size_t>(index)];
+        const auto& text = m_entries[static_cast<size_t>(index)].*part;
+        return text ? text->c_str() : nullptr;
     }
 
     std::vector<Entry> m_entries;

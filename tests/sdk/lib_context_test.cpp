@@ -1,6 +1,10 @@
+// The library context: its name (set once), the registry it owns, and the unit-test options the
+// server hands over through the entry point.
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,6 +12,7 @@
 #include "qo/sdk/helpers/lib_context.h"
 #include "sdk/captured_output.h"
 #include "sdk/fake_string_map.h"
+#include "sdk/live_objects.h"
 
 namespace qo::sdk::test {
 namespace {
@@ -16,223 +21,113 @@ const std::string kReport =
     "[qo::sdk::LibContext] \n>>> ASSERTION FAILED: "
     "qo/sdk/helpers/lib_context.cpp:N ";
 
-const std::string renameReport(const std::string& from, const std::string& to) {
+std::string renameReport(const std::string& from, const std::string& to) {
     return kReport +
            "(m_name == kDefaultName || m_name == std::string(name)) Attempt to change LibContext "
            "name from " +
            from + " to " + to + ".\n";
 }
 
-class FlaggingRegistry : public IRefCountableRegistry {
-public:
-    explicit FlaggingRegistry(bool* deleted) : m_deleted(deleted) {}
-    ~FlaggingRegistry() override { *m_deleted = true; }
-    void objectCreated(const IRefCountable*, int32_t) override {}
-    void objectDestroyed(const IRefCountable*, int32_t) override {}
+TEST(LibContextName, isSetOnceAndEveryOtherAttemptIsReported) {
+    const std::string incorrect = "incorrectly_named_lib_context";
+    const std::string emptyReport = kReport + "(name[0] != '\\0') \n";
+    const struct {
+        std::vector<const char*> names;
+        std::string name, report;
+    } cases[] = {
+        {{}, "unnamed_lib_context", ""},
+        {{"lumo", "lumo"}, "lumo", ""},  // The same name again, from another buffer.
+        {{"first", "second"}, "first", renameReport("\"first\"", "\"second\"")},
+        {{"a\"b", "tab\there"}, "a\"b", renameReport(R"("a\"b")", R"("tab\there")")},
+        {{""}, incorrect, emptyReport},
+        {{nullptr}, incorrect, kReport + "(name) \n"},
+        {{"lumo", nullptr}, "lumo", renameReport("\"lumo\"", "null")},
+        {{"", "lumo"}, incorrect, emptyReport + renameReport('"' + incorrect + '"', "\"lumo\"")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LibContext context;
+        CapturedOutput output;
+        for (const char* name : c.names)
+            context.setName(name ? std::string(name).c_str() : nullptr);
+        EXPECT_EQ(context.name(), c.name);
+        EXPECT_EQ(output.textWithoutLineNumbers(), c.report);
+    }
+}
 
-private:
-    bool* m_deleted;
-};
-
-// Renaming is once per context, so each test names a context of its own.
-class LibContextNameTest : public ::testing::Test {
-protected:
+TEST(LibContextName, concurrentNamingLetsExactlyOneNameWin) {
     LibContext context;
     CapturedOutput output;
-};
-
-TEST_F(LibContextNameTest, StartsWithTheDefaultName) {
-    EXPECT_EQ(context.name(), "unnamed_lib_context");
-}
-
-TEST_F(LibContextNameTest, FirstNameIsTakenSilently) {
-    context.setName("lumo");
-    EXPECT_EQ(context.name(), "lumo");
-    EXPECT_EQ(output.text(), "");
-}
-
-TEST_F(LibContextNameTest, SameNameAgainIsAcceptedSilently) {
-    context.setName("lumo");
-    context.setName(std::string("lumo").c_str());
-    EXPECT_EQ(context.name(), "lumo");
-    EXPECT_EQ(output.text(), "");
-}
-
-TEST_F(LibContextNameTest, SecondDifferentNameIsReportedAndIgnored) {
-    context.setName("first");
-    context.setName("second");
-    EXPECT_EQ(context.name(), "first");
-    EXPECT_EQ(output.textWithoutLineNumbers(), renameReport("\"first\"", "\"second\""));
-}
-
-TEST_F(LibContextNameTest, NamesInReportsAreCLiterals) {
-    context.setName("a\"b");
-    context.setName("tab\there");
-    EXPECT_EQ(output.textWithoutLineNumbers(), renameReport(R"("a\"b")", R"("tab\there")"));
-}
-
-TEST_F(LibContextNameTest, EmptyNameIsReportedAndMarkedIncorrect) {
-    context.setName("");
-    EXPECT_EQ(context.name(), "incorrectly_named_lib_context");
-    EXPECT_EQ(output.textWithoutLineNumbers(), kReport + "(name[0] != '\\0') \n");
-}
-
-TEST_F(LibContextNameTest, NullNameIsReportedAndMarkedIncorrect) {
-    context.setName(nullptr);
-    EXPECT_EQ(context.name(), "incorrectly_named_lib_context");
-    EXPECT_EQ(output.textWithoutLineNumbers(), kReport + "(name) \n");
-}
-
-TEST_F(LibContextNameTest, NullNameAfterANameIsReportedAndKeepsTheName) {
-    context.setName("lumo");
-    context.setName(nullptr);
-    EXPECT_EQ(context.name(), "lumo");
-    EXPECT_EQ(output.textWithoutLineNumbers(), renameReport("\"lumo\"", "null"));
-}
-
-TEST_F(LibContextNameTest, IncorrectNameCannotBeReplacedLater) {
-    context.setName("");
-    output.clear();
-    context.setName("lumo");
-    EXPECT_EQ(context.name(), "incorrectly_named_lib_context");
-    EXPECT_EQ(output.textWithoutLineNumbers(),
-              renameReport("\"incorrectly_named_lib_context\"", "\"lumo\""));
-}
-
-TEST_F(LibContextNameTest, ConcurrentNamingLetsExactlyOneNameWin) {
-    constexpr int kThreads = 4;
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([this, t] { context.setName(("name" + std::to_string(t)).c_str()); });
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(
+            [&context, t] { context.setName(("name" + std::to_string(t)).c_str()); });
     for (auto& thread : threads)
         thread.join();
-    const std::string winner = context.name();
-    EXPECT_EQ(winner.rfind("name", 0), 0U) << winner;
+    EXPECT_EQ(context.name().rfind("name", 0), 0U) << context.name();
     const std::string text = output.text();
-    size_t reports = 0;
-    for (size_t at = text.find("ASSERTION FAILED"); at != std::string::npos;
-         at = text.find("ASSERTION FAILED", at + 1)) {
-        ++reports;
-    }
-    EXPECT_EQ(reports, static_cast<size_t>(kThreads - 1));
+    const std::regex report(">>> ASSERTION FAILED");
+    EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), report), {}), 3);
 }
 
-class LibContextRegistryTest : public ::testing::Test {
-protected:
+TEST(LibContextRegistry, isOwnedSetOnceAndDeletedWithTheContext) {
     CapturedOutput output;
-};
-
-TEST_F(LibContextRegistryTest, OwnsTheInstalledRegistryAndDeletesItWithItself) {
-    bool deleted = false;
+    auto* first = new LiveObjects;
+    auto* second = new LiveObjects;
+    const int deletedBefore = LiveObjects::deleted;
     {
         LibContext context;
-        auto* registry = new FlaggingRegistry(&deleted);
-        context.setRefCountableRegistry(registry);
-        EXPECT_EQ(context.refCountableRegistry(), registry);
-        EXPECT_FALSE(deleted);
-    }
-    EXPECT_TRUE(deleted);
-    EXPECT_EQ(output.text(), "");
-}
-
-TEST_F(LibContextRegistryTest, SecondRegistryIsReportedAndTheFirstStays) {
-    bool firstDeleted = false;
-    bool secondDeleted = false;
-    auto* second = new FlaggingRegistry(&secondDeleted);
-    {
-        LibContext context;
-        auto* first = new FlaggingRegistry(&firstDeleted);
+        context.setRefCountableRegistry(nullptr);  // Leaves room for a real one.
+        EXPECT_EQ(output.text(), "");
         context.setRefCountableRegistry(first);
         context.setRefCountableRegistry(second);
         EXPECT_EQ(context.refCountableRegistry(), first);
-        EXPECT_EQ(output.textWithoutLineNumbers(),
-                  kReport +
-                      "(!m_refCountableRegistry) LibContext refCountableRegistry has already been "
-                      "set.\n");
+        EXPECT_EQ(LiveObjects::deleted, deletedBefore);
     }
-    EXPECT_TRUE(firstDeleted);
-    EXPECT_FALSE(secondDeleted);  // A rejected registry stays with its sender.
+    EXPECT_EQ(LiveObjects::deleted, deletedBefore + 1)
+        << "a rejected registry stays with its sender";
     delete second;
+    EXPECT_EQ(output.textWithoutLineNumbers(),
+              kReport +
+                  "(!m_refCountableRegistry) LibContext refCountableRegistry has already "
+                  "been set.\n");
 }
 
-TEST_F(LibContextRegistryTest, NullRegistryLeavesRoomForARealOne) {
-    bool deleted = false;
-    LibContext context;
-    context.setRefCountableRegistry(nullptr);
-    EXPECT_EQ(context.refCountableRegistry(), nullptr);
-    auto* registry = new FlaggingRegistry(&deleted);
-    context.setRefCountableRegistry(registry);
-    EXPECT_EQ(context.refCountableRegistry(), registry);
-    EXPECT_EQ(output.text(), "");
-}
-
-class LibraryEntryPointTest : public ::testing::Test {};
-
-TEST_F(LibraryEntryPointTest, ExportedContextIsTheLibraryContext) {
+TEST(LibraryEntryPoints, exportTheLibraryContextAndVersion) {
     EXPECT_EQ(qoLibContext(), &libContext());
-    EXPECT_EQ(qoLibContext(), qoLibContext());
-}
-
-TEST_F(LibraryEntryPointTest, SdkVersion) {
     EXPECT_STREQ(qoSdkVersion(), "5.1.4 R1");
     EXPECT_STREQ(sdkVersion(), "5.1.4 R1");
 }
 
-class UnitTestOptionsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_saved = unitTestOptions();
-        unitTestOptions() = {{"old", "1"}, {"older", "2"}};
-    }
-    void TearDown() override { unitTestOptions() = m_saved; }
-
+TEST(UnitTestOptions, mapReplacesAllOptionsAndFailuresLeaveThem) {
     using Options = std::map<std::string, std::string>;
-    CapturedOutput output;
-
-private:
-    Options m_saved;
-};
-
-TEST_F(UnitTestOptionsTest, NullMapLeavesTheOptions) {
-    qoSetUnitTestOptions(nullptr);
-    EXPECT_EQ(unitTestOptions(), (Options{{"old", "1"}, {"older", "2"}}));
-}
-
-TEST_F(UnitTestOptionsTest, MapReplacesAllOptions) {
-    FakeStringMap map{{"b", "2"}, {"a", "1"}};
-    qoSetUnitTestOptions(&map);
-    EXPECT_EQ(unitTestOptions(), (Options{{"a", "1"}, {"b", "2"}}));
-    EXPECT_EQ(map.references(), 1) << "the map is only borrowed";
-}
-
-TEST_F(UnitTestOptionsTest, EmptyMapClearsTheOptions) {
-    FakeStringMap map{};
-    qoSetUnitTestOptions(&map);
-    EXPECT_TRUE(unitTestOptions().empty());
-}
-
-TEST_F(UnitTestOptionsTest, FirstValueOfARepeatedKeyWins) {
-    FakeStringMap map{{"k", "first"}, {"k", "second"}};
-    qoSetUnitTestOptions(&map);
-    EXPECT_EQ(unitTestOptions(), (Options{{"k", "first"}}));
-}
-
-TEST_F(UnitTestOptionsTest, ThrowingMapIsReportedAndLeavesTheOptions) {
-    FakeStringMap map{{"k", "v"}};
-    map.setThrow(FakeStringMap::Throw::standardException);
-    EXPECT_NO_THROW(qoSetUnitTestOptions(&map));
-    EXPECT_EQ(unitTestOptions(), (Options{{"old", "1"}, {"older", "2"}}));
-    EXPECT_EQ(output.text(),
-              "[lib_context] ERROR: Unable to take the unit-test options: key() failed\n");
-}
-
-TEST_F(UnitTestOptionsTest, ForeignExceptionDoesNotLeaveTheEntryPoint) {
-    FakeStringMap map{{"k", "v"}};
-    map.setThrow(FakeStringMap::Throw::foreignException);
-    EXPECT_NO_THROW(qoSetUnitTestOptions(&map));
-    EXPECT_EQ(unitTestOptions(), (Options{{"old", "1"}, {"older", "2"}}));
-    EXPECT_EQ(output.text(),
-              "[lib_context] ERROR: Unable to take the unit-test options: unknown exception\n");
+    using Throw = FakeStringMap::Throw;
+    const Options old = {{"old", "1"}, {"older", "2"}};
+    const std::string unable = "[lib_context] ERROR: Unable to take the unit-test options: ";
+    const struct {
+        const char* name;
+        std::optional<std::vector<FakeStringMap::Entry>> entries;  // None: a null map.
+        Throw throws;
+        Options options;
+        std::string report;
+    } cases[] = {
+        {"null", std::nullopt, Throw::nothing, old, ""},
+        {"sorted", {{{"b", "2"}, {"a", "1"}}}, Throw::nothing, {{"a", "1"}, {"b", "2"}}, ""},
+        {"empty", {{}}, Throw::nothing, {}, ""},
+        {"first value of a key wins", {{{"k", "1"}, {"k", "2"}}}, Throw::nothing, {{"k", "1"}}, ""},
+        {"throwing", {{{"k", "v"}}}, Throw::standardException, old, unable + "key() failed\n"},
+        {"foreign", {{{"k", "v"}}}, Throw::foreignException, old, unable + "unknown exception\n"}};
+    const Options saved = unitTestOptions();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        unitTestOptions() = old;
+        CapturedOutput output;
+        FakeStringMap map(c.entries.value_or(std::vector<FakeStringMap::Entry>{}), {}, c.throws);
+        EXPECT_NO_THROW(qoSetUnitTestOptions(c.entries ? &map : nullptr));
+        EXPECT_EQ(unitTestOptions(), c.options);
+        EXPECT_EQ(map.references(), 1) << "the map is only borrowed";
+        EXPECT_EQ(output.text(), c.report);
+    }
+    unitTestOptions() = saved;
 }
 
 }  // namespace

@@ -1,204 +1,156 @@
+// The value objects the library hands to the server: strings, string maps, attributes, settings
+// responses, diagnostic events, errors and results, with their answers to bad input.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
+#include <utility>
 
 #include "qo/sdk/helpers/attribute.h"
+#include "qo/sdk/helpers/error.h"
 #include "qo/sdk/helpers/plugin_diagnostic_event.h"
 #include "qo/sdk/helpers/settings_response.h"
 #include "qo/sdk/helpers/string.h"
 #include "qo/sdk/helpers/string_map.h"
+#include "qo/sdk/result.h"
+#include "sdk/boundary_checks.h"
 #include "sdk/captured_output.h"
 #include "sdk/live_objects.h"
 
 namespace qo::sdk::test {
 namespace {
 
-class ValueObjectTest : public ObjectCountingTest {
+class ValueObjects : public ObjectCountingTest {
 protected:
+    static std::string report(const std::string& file, const std::string& condition) {
+        return "[" + file + "] \n>>> ASSERTION FAILED: qo/sdk/helpers/" + file + ".cpp:N (" +
+               condition + ") \n";
+    }
+
+    /** Takes over the message reference that every Error carries. */
+    static std::string messageOf(const Error& error) {
+        return error.errorMessage ? toPtr(error.errorMessage)->str() : "<null>";
+    }
+
     CapturedOutput output;
 };
 
-// ---- String
-
-class StringTest : public ValueObjectTest {};
-
-TEST_F(StringTest, NullCStringGivesTheEmptyText) {
-    const String string(static_cast<const char*>(nullptr));
+TEST_F(ValueObjects, nullCStringIsTheEmptyText) {
+    String string(static_cast<const char*>(nullptr));
     EXPECT_STREQ(string.str(), "");
-    EXPECT_EQ(string.size(), 0);
     EXPECT_TRUE(string.empty());
-}
-
-TEST_F(StringTest, SetStringReplacesAndNullClears) {
-    String string("old");
     string.setString(std::string("new"));
     EXPECT_STREQ(string.str(), "new");
+    EXPECT_EQ(string.size(), 3);
     string.setString(static_cast<const char*>(nullptr));
     EXPECT_STREQ(string.str(), "");
-    EXPECT_TRUE(string.empty());
 }
 
-// ---- StringMap
-
-class StringMapTest : public ValueObjectTest {
-protected:
-    void SetUp() override {
-        ValueObjectTest::SetUp();
-        map = makePtr<StringMap>();
-        map->setItem("b", "2");
-        map->setItem("a", "1");
+TEST_F(ValueObjects, stringMapIndexesFollowByteOrderOfKeys) {
+    const auto map = makePtr<StringMap>();
+    map->setItem("a", "overwritten");
+    for (const char* key : {"b", "a", "\xC3\xA9", "B"})
+        map->setItem(key, std::string("v") + key);
+    map->setItem("", "value");
+    ASSERT_EQ(map->count(), 4);
+    const char* keys[] = {"B", "a", "b", "\xC3\xA9"};
+    for (int32_t i = 0; i < 4; ++i) {
+        EXPECT_STREQ(map->key(i), keys[i]);
+        EXPECT_EQ(map->value(i), std::string("v") + keys[i]);
     }
-    void TearDown() override {
-        map.reset();
-        ValueObjectTest::TearDown();
-    }
-
-    Ptr<StringMap> map;
-};
-
-TEST_F(StringMapTest, IndexesFollowKeyOrder) {
-    EXPECT_EQ(map->count(), 2);
-    EXPECT_STREQ(map->key(0), "a");
-    EXPECT_STREQ(map->value(0), "1");
-    EXPECT_STREQ(map->key(1), "b");
-    EXPECT_STREQ(map->value(1), "2");
-}
-
-TEST_F(StringMapTest, KeyOrderIsByteOrder) {
-    map->setItem("B", "upper");
-    map->setItem("\xC3\xA9", "high byte");
-    EXPECT_STREQ(map->key(0), "B");
-    EXPECT_STREQ(map->key(3), "\xC3\xA9");
-}
-
-TEST_F(StringMapTest, IndexesOutOfRangeGiveNull) {
-    for (const int32_t index : {-1, 2, 3, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(map->key(index), nullptr) << index;
-        EXPECT_EQ(map->value(index), nullptr) << index;
-    }
-}
-
-TEST_F(StringMapTest, LookupByKey) {
-    EXPECT_STREQ(map->value("b"), "2");
+    for (const int32_t index : {-1, 4, 5, INT_MIN, INT_MAX})
+        EXPECT_TRUE(map->key(index) == nullptr && map->value(index) == nullptr) << index;
+    EXPECT_STREQ(map->value("b"), "vb");
     EXPECT_EQ(map->value("c"), nullptr);
     EXPECT_EQ(map->value(static_cast<const char*>(nullptr)), nullptr);
+    EXPECT_EQ(output.textWithoutLineNumbers(), report("string_map", "!key.empty()"));
 }
 
-TEST_F(StringMapTest, SetItemOverwritesAnExistingKey) {
-    map->setItem("a", "one");
-    EXPECT_EQ(map->count(), 2);
-    EXPECT_STREQ(map->value("a"), "one");
-}
-
-TEST_F(StringMapTest, EmptyKeyIsReportedAndIgnored) {
-    map->setItem("", "value");
-    EXPECT_EQ(map->count(), 2);
-    EXPECT_EQ(
-        output.textWithoutLineNumbers(),
-        "[string_map] \n>>> ASSERTION FAILED: qo/sdk/helpers/string_map.cpp:N (!key.empty()) \n");
-}
-
-// ---- Attribute
-
-class AttributeTest : public ValueObjectTest {};
-
-TEST_F(AttributeTest, TypeDefaultsToUndefinedAndConfidenceToOne) {
-    const Attribute attribute("name", "value");
-    EXPECT_EQ(attribute.type(), IAttribute::Type::undefined);
-    EXPECT_STREQ(attribute.name(), "name");
-    EXPECT_STREQ(attribute.value(), "value");
-    EXPECT_EQ(attribute.confidence(), 1.0F);
-}
-
-TEST_F(AttributeTest, CopyReadsEverythingThroughTheInterface) {
+TEST_F(ValueObjects, attributeCopiesEverythingThroughTheInterface) {
     const Attribute original(IAttribute::Type::color, "Color", "Red", 0.25F);
     const Attribute copy(static_cast<const IAttribute*>(&original));
-    EXPECT_EQ(copy.type(), IAttribute::Type::color);
+    EXPECT_TRUE(copy.type() == IAttribute::Type::color && copy.confidence() == 0.25F);
     EXPECT_STREQ(copy.name(), "Color");
     EXPECT_STREQ(copy.value(), "Red");
-    EXPECT_EQ(copy.confidence(), 0.25F);
-    EXPECT_NE(copy.name(), original.name());
+    EXPECT_NE(copy.name(), original.name()) << "the copy owns its texts";
+    EXPECT_EQ(Attribute("name", "value").confidence(), 1.0F);
 }
 
-// ---- SettingsResponse
-
-class SettingsResponseTest : public ValueObjectTest {};
-
-TEST_F(SettingsResponseTest, FreshResponseHasNothing) {
-    const SettingsResponse response;
-    EXPECT_EQ(response.getValues(), nullptr);
-    EXPECT_EQ(response.getErrors(), nullptr);
-    EXPECT_EQ(response.getModel(), nullptr);
-}
-
-TEST_F(SettingsResponseTest, SetValueAndSetErrorCreateTheirMapsOnDemand) {
-    SettingsResponse response;
-    response.setValue("KEY", "value");
-    EXPECT_EQ(response.getErrors(), nullptr);
-    response.setError("KEY", "bad value");
-    response.setError("OTHER", "worse");
-    const Ptr<IStringMap> values = toPtr(response.getValues());
-    const Ptr<IStringMap> errors = toPtr(response.getErrors());
+TEST_F(ValueObjects, settingsResponseHandsOutMapsThatMayOutliveIt) {
+    Ptr<IStringMap> values;
+    Ptr<IStringMap> errors;
+    {
+        const auto response = makePtr<SettingsResponse>();
+        EXPECT_TRUE(!response->getValues() && !response->getErrors() && !response->getModel());
+        response->setValue("KEY", "value");
+        EXPECT_EQ(response->getErrors(), nullptr) << "maps are made on demand";
+        response->setError("KEY", "bad value");
+        response->setError("OTHER", "worse");
+        response->setModel("{\"type\": \"Settings\"}");
+        values = toPtr(response->getValues());
+        errors = toPtr(response->getErrors());
+        const Ptr<IString> model = toPtr(response->getModel());
+        EXPECT_EQ(refCountOf(model.get()), 2) << "the response's reference and ours";
+        EXPECT_STREQ(model->str(), "{\"type\": \"Settings\"}");
+    }
     ASSERT_TRUE(values && errors);
     EXPECT_EQ(values->count(), 1);
     EXPECT_STREQ(values->value("KEY"), "value");
     EXPECT_EQ(errors->count(), 2);
 }
 
-TEST_F(SettingsResponseTest, GettersHandOutAReferenceTheResponseDoesNotNeed) {
-    const Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
-    response->setModel("{\"type\": \"Settings\"}");
-    IString* model = response->getModel();
-    ASSERT_NE(model, nullptr);
-    EXPECT_EQ(model->releaseRef(), 1);
-    IString* again = response->getModel();
-    EXPECT_STREQ(again->str(), "{\"type\": \"Settings\"}");
-    again->releaseRef();
-}
-
-TEST_F(SettingsResponseTest, MapsOutliveTheResponseWhileSomeoneHoldsThem) {
-    Ptr<IStringMap> values;
-    {
-        const Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
-        response->setValue("KEY", "value");
-        values = toPtr(response->getValues());
-    }
-    EXPECT_STREQ(values->value("KEY"), "value");
-}
-
-// ---- PluginDiagnosticEvent
-
-class PluginDiagnosticEventTest : public ValueObjectTest {
-protected:
+TEST_F(ValueObjects, diagnosticEventRendersAsJsonAndNamesOddLevelsByNumber) {
     using Level = IPluginDiagnosticEvent::Level;
-};
-
-TEST_F(PluginDiagnosticEventTest, RendersAsJsonWithCLiteralTexts) {
-    const PluginDiagnosticEvent event(Level::warning, "Camera \"A\"", "line1\nline2");
+    PluginDiagnosticEvent event(Level::warning, "Camera \"A\"", "line1\nline2");
     EXPECT_EQ(event.toString(),
-              "{\n"
-              "    \"level\": \"warning\",\n"
-              "    \"caption\": \"Camera \\\"A\\\"\",\n"
-              "    \"description\": \"line1\\nline2\"\n"
-              "}");
+              "{\n    \"level\": \"warning\",\n    \"caption\": \"Camera \\\"A\\\"\",\n"
+              "    \"description\": \"line1\\nline2\"\n}");
     EXPECT_EQ(output.text(), "");
-}
-
-TEST_F(PluginDiagnosticEventTest, LevelOutsideTheEnumerationIsReportedAndNamedByNumber) {
-    PluginDiagnosticEvent event(Level::info, "c", "d");
     event.setLevel(static_cast<Level>(7));
-    EXPECT_EQ(event.toString(),
-              "{\n    \"level\": \"unknown(7)\",\n    \"caption\": \"c\",\n    \"description\": "
-              "\"d\"\n}");
-    EXPECT_EQ(output.textWithoutLineNumbers(),
-              "[plugin_diagnostic_event] \n>>> ASSERTION FAILED: "
-              "qo/sdk/helpers/plugin_diagnostic_event.cpp:N (false) \n");
-}
-
-TEST_F(PluginDiagnosticEventTest, NegativeLevelIsNamedByNumber) {
+    EXPECT_EQ(event.toString().rfind("{\n    \"level\": \"unknown(7)\",\n", 0), 0U);
+    EXPECT_EQ(output.textWithoutLineNumbers(), report("plugin_diagnostic_event", "false"));
     EXPECT_EQ(PluginDiagnosticEvent::levelToString(static_cast<Level>(-1)), "unknown(-1)");
     EXPECT_EQ(PluginDiagnosticEvent::levelToString(Level::error), "error");
+}
+
+TEST_F(ValueObjects, errorCarriesCodeAndMessageAndReportsMisuse) {
+    const Error error = qo::sdk::error(ErrorCode::networkError, "camera unreachable");
+    EXPECT_EQ(error.errorCode, ErrorCode::networkError);
+    EXPECT_FALSE(error.isOk());
+    EXPECT_EQ(messageOf(error), "camera unreachable");
+    EXPECT_EQ(output.text(), "");
+    const Error odd = qo::sdk::error(static_cast<ErrorCode>(-5), "odd");
+    EXPECT_EQ(static_cast<int32_t>(odd.errorCode), -5);
+    EXPECT_EQ(messageOf(odd), "odd");
+    const Error misused = qo::sdk::error(ErrorCode::noError, "");
+    EXPECT_EQ(misused.errorCode, ErrorCode::noError);
+    EXPECT_EQ(messageOf(misused), "");
+    const std::string report =
+        "qo::sdk::error(): \n>>> ASSERTION FAILED: qo/sdk/helpers/error.cpp:N ";
+    EXPECT_EQ(
+        output.textWithoutLineNumbers(),
+        report +
+            "(errorCode != ErrorCode::noError) Error code must differ from `ErrorCode::noError`\n" +
+            report + "(!errorMessage.empty()) Error message must not be empty\n");
+}
+
+TEST_F(ValueObjects, successNeedsBothNoErrorAndNoMessage) {
+    EXPECT_TRUE(Result<int>(5).isOk());
+    EXPECT_EQ(Result<int>(5).value, 5);
+    EXPECT_TRUE(Result<void>().isOk());
+    EXPECT_FALSE(Result<void>(Error(ErrorCode::otherError)).isOk());
+    const String message("a message without a code");
+    EXPECT_FALSE(Result<void>(Error(ErrorCode::noError, &message)).isOk());
+    const Result<const IString*> failed(Error(ErrorCode::invalidParams));
+    EXPECT_EQ(failed.value, nullptr);
+    EXPECT_EQ(failed.error.errorCode, ErrorCode::invalidParams);
+}
+
+TEST_F(ValueObjects, codesHaveNames) {
+    EXPECT_EQ(toString(ErrorCode::noError), "noError");
+    EXPECT_EQ(toString(ErrorCode::invalidParams), "invalidParams");
+    for (const int32_t code : {-5, 1, -2, -1002, INT_MIN, INT_MAX})
+        EXPECT_EQ(toString(static_cast<ErrorCode>(code)), "<unsupported Error>") << code;
 }
 
 }  // namespace

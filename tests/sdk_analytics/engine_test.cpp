@@ -1,5 +1,5 @@
-// The engine base: print prefix, settings merge, diagnostic events and action execution.
-
+// The engine base: print prefix, settings merge, diagnostic events and action execution, with its
+// lines on and off.
 #include <gtest/gtest.h>
 
 #include "host_fakes.h"
@@ -13,8 +13,7 @@ namespace {
 
 class TestEngine : public Engine {
 public:
-    explicit TestEngine(bool enableOutput, std::string printPrefix = "")
-        : Engine(enableOutput, std::move(printPrefix)) {}
+    explicit TestEngine(bool enableOutput) : Engine(enableOutput) {}
 
     void doObtainDeviceAgent(Result<IDeviceAgent*>*, const IDeviceInfo*) override {}
 
@@ -22,7 +21,6 @@ public:
     using Engine::pushPluginDiagnosticEvent;
     using Engine::settingValue;
 
-    int settingsReceivedCalls = 0;
     bool throwFromSettings = false;
     std::string actionSeen;  // Id, last track id byte, timestamp and parameter k.
     const IObjectTrackInfo* trackInfoSeen = nullptr;
@@ -31,7 +29,6 @@ protected:
     std::string manifestString() const override { return R"({"engine": 1})"; }
 
     Result<const ISettingsResponse*> settingsReceived() override {
-        ++settingsReceivedCalls;
         if (throwFromSettings)
             throw std::runtime_error("bad settings");
         auto response = makePtr<SettingsResponse>();
@@ -53,173 +50,124 @@ protected:
 
 class EngineTest : public LogCapture {
 protected:
-    void SetUp() override {
-        LogCapture::SetUp();
-        engine = makePtr<TestEngine>(true);
-    }
-    void TearDown() override {
-        engine.reset();
-        LogCapture::TearDown();
-    }
-    std::string prefix() const { return "[" + lib() + "_engine] "; }
+    std::string p() const { return "[" + lib() + "_engine] "; }
 
-    Ptr<TestEngine> engine;
+    /** "code: message", or "ok" followed by the value of "applied" in the response. */
+    static std::string setSettings(Engine* engine, const IStringMap* settings) {
+        Result<const ISettingsResponse*> result;
+        engine->doSetSettings(&result, settings);
+        if (!result.isOk())
+            return toString(result.error.errorCode) + ": " + messageOf(result.error);
+        return std::string("ok ") + toPtr(toPtr(result.value)->getValues())->value("applied");
+    }
+    static std::string execute(Engine* engine, const IAction* action) {
+        Result<IAction::Result> result;
+        engine->doExecuteAction(&result, action);
+        if (!result.isOk())
+            return toString(result.error.errorCode) + ": " + messageOf(result.error);
+        return result.value.actionUrl || result.value.messageToUser ? "unexpected" : "ok";
+    }
+
+    Ptr<TestEngine> engine = makePtr<TestEngine>(true);
+    const Ptr<FakeEngineHandler> handler = makePtr<FakeEngineHandler>();
 };
 
-TEST_F(EngineTest, lifeCycleLinesCarryTheAddress) {
+TEST_F(EngineTest, lifeCycleLinesPrefixesAndInterfaces) {
     auto* const other = new TestEngine(false);
-    std::ostringstream address;
-    address << static_cast<const void*>(other);
     other->releaseRef();
-    EXPECT_EQ(lines(),
-              (std::vector<std::string>{
-                  prefix() + "Created IEngine @" +
-                      kit::utils::toString(static_cast<const void*>(engine.get())) + " of " + lib(),
-                  prefix() + "Created IEngine @" + address.str() + " of " + lib(),
-                  prefix() + "Destroyed " + address.str()}));
-}
-
-TEST_F(EngineTest, printPrefixNamesOverrideAndEngineId) {
+    const auto address = [](const void* engine) { return kit::utils::toString(engine); };
+    EXPECT_EQ(lines(p()), (Lines{"Created IEngine @" + address(engine.get()) + " of " + lib(),
+                                 "Created IEngine @" + address(other) + " of " + lib(),
+                                 "Destroyed " + address(other)}));
     const auto info = makePtr<FakeEngineInfo>();
-    EXPECT_EQ(Engine::makePrintPrefix("", nullptr), prefix());
+    EXPECT_EQ(Engine::makePrintPrefix("", nullptr), p());
     EXPECT_EQ(Engine::makePrintPrefix("x", nullptr), "[" + lib() + "_x_engine] ");
     EXPECT_EQ(Engine::makePrintPrefix("x", info.get()), "[" + lib() + "_x_engine_e1] ");
-
     engine->setEngineInfo(info.get());
-    clearLog();
+    output.clear();
     EXPECT_EQ(engine->settingValue("absent"), "");
-    EXPECT_EQ(lines(), std::vector<std::string>{"[" + lib() +
-                                                "_engine_e1] ERROR: Requested "
-                                                "setting \"absent\" is missing; implying empty "
-                                                "string."});
+    EXPECT_EQ(lines("[" + lib() + "_engine_e1] "),
+              Lines{"ERROR: Requested setting \"absent\" is missing; implying empty string."});
+    Result<const IString*> manifest;
+    engine->getManifest(&manifest);
+    EXPECT_STREQ(toPtr(manifest.value)->str(), R"({"engine": 1})");
+    expectInterfaces(engine.get(), {"qo::sdk::analytics::IEngine1", "qo::sdk::analytics::IEngine"},
+                     {"qo::sdk::analytics::IEngine2", "qo::sdk::analytics::IDeviceAgent"});
 }
 
-TEST_F(EngineTest, settingsUpdatesMergeAndReachTheDerivedEngine) {
-    Result<const ISettingsResponse*> result;
-    engine->doSetSettings(&result, makePtr<StringMap>(StringMap::Map{{"a", "1"}}).get());
-    ASSERT_TRUE(result.isOk());
-    EXPECT_STREQ(toPtr(toPtr(result.value)->getValues())->value("applied"), "yes");
-    clearLog();
-    engine->doSetSettings(&result, makePtr<StringMap>(StringMap::Map{{"b", "2"}}).get());
-    toPtr(result.value);  // Releases the response.
+TEST_F(EngineTest, settingsUpdatesMergeAndFailuresBecomeErrors) {
+    EXPECT_EQ(setSettings(engine.get(), makePtr<StringMap>(StringMap::Map{{"a", "1"}}).get()),
+              "ok yes");
+    output.clear();
+    EXPECT_EQ(setSettings(engine.get(), makePtr<StringMap>(StringMap::Map{{"b", "2"}}).get()),
+              "ok yes");
     EXPECT_EQ(engine->currentSettings(), (Engine::Map{{"a", "1"}, {"b", "2"}}));
     EXPECT_EQ(engine->settingValue("b"), "2");
-    EXPECT_EQ(lines(), (std::vector<std::string>{prefix() + "Received settings:", prefix() + "{",
-                                                 prefix() + "    \"b\": \"2\"", prefix() + "}"}));
-}
-
-TEST_F(EngineTest, invalidOrThrowingSettingsGiveErrors) {
-    Result<const ISettingsResponse*> result;
-    engine->doSetSettings(&result, nullptr);
-    EXPECT_EQ(result.error.errorCode, ErrorCode::invalidParams);
-    EXPECT_EQ(messageOf(result.error), "Unable to convert the input string map");
-    EXPECT_EQ(engine->settingsReceivedCalls, 0);
-
+    EXPECT_EQ(lines(p()), (Lines{"Received settings:", "{", "    \"b\": \"2\"", "}"}));
+    EXPECT_EQ(setSettings(engine.get(), nullptr),
+              "invalidParams: Unable to convert the input string map");
     engine->throwFromSettings = true;
-    engine->doSetSettings(&result, makePtr<StringMap>().get());
-    EXPECT_EQ(result.error.errorCode, ErrorCode::otherError);
-    EXPECT_EQ(messageOf(result.error), "settingsReceived() failed.");
-    EXPECT_EQ(
-        lines().back(),
-        prefix() + "doSetSettings(): ERROR: settingsReceived() threw an exception: bad settings");
+    EXPECT_EQ(setSettings(engine.get(), makePtr<StringMap>().get()),
+              "otherError: settingsReceived() failed.");
+    EXPECT_EQ(lines(p()).back(),
+              "doSetSettings(): ERROR: settingsReceived() threw an exception: bad settings");
 }
 
-TEST_F(EngineTest, diagnosticEventsNeedAHandler) {
+TEST_F(EngineTest, diagnosticEventsNeedAHandlerWhichIsReleasedWhenReplaced) {
     engine->pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level::warning, "c", "d");
-    EXPECT_EQ(
-        lines().back(),
-        prefix() +
-            "pushPluginDiagnosticEvent(): INTERNAL ERROR: setHandler() was not called; ignoring "
-            "the Plugin Diagnostic Event.");
-
-    const auto handler = makePtr<FakeEngineHandler>();
+    EXPECT_EQ(lines(p()).back(),
+              "pushPluginDiagnosticEvent(): INTERNAL ERROR: setHandler() was "
+              "not called; ignoring the Plugin Diagnostic Event.");
+    const auto first = makePtr<FakeEngineHandler>();
+    engine->setHandler(first.get());
     engine->setHandler(handler.get());
-    clearLog();
+    EXPECT_EQ(first->refCountThreadUnsafe(), 1);
+    output.clear();
     engine->pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level::warning, "c", "d");
     ASSERT_EQ(handler->events.size(), 1u);
     EXPECT_STREQ(handler->events[0]->description(), "d");
-    EXPECT_EQ(refCountOf(handler->events[0].get()), 1);  // Only the handler's own reference.
-    EXPECT_EQ(lines(),
-              (std::vector<std::string>{prefix() + "Producing Plugin Diagnostic Event:", "{",
-                                        "    \"level\": \"warning\",", "    \"caption\": \"c\",",
-                                        "    \"description\": \"d\"", "}"}));
-}
-
-TEST_F(EngineTest, handlerIsReleasedWhenReplacedAndOnDestruction) {
-    const auto first = makePtr<FakeEngineHandler>();
-    const auto second = makePtr<FakeEngineHandler>();
-    engine->setHandler(first.get());
-    engine->setHandler(second.get());
-    EXPECT_EQ(first->refCountThreadUnsafe(), 1);
-    EXPECT_EQ(second->refCountThreadUnsafe(), 2);
+    EXPECT_EQ(refCountOf(handler->events[0].get()), 1) << "only the handler's own reference";
+    EXPECT_EQ(output.lines(),
+              (Lines{p() + "Producing Plugin Diagnostic Event:", "{", "    \"level\": \"warning\",",
+                     "    \"caption\": \"c\",", "    \"description\": \"d\"", "}"}));
     engine.reset();
-    EXPECT_EQ(second->refCountThreadUnsafe(), 1);
+    EXPECT_EQ(handler->refCountThreadUnsafe(), 1);
 }
 
-TEST_F(EngineTest, quietEngineStillDeliversEventsAndReportsMissingSettings) {
-    const auto quiet = makePtr<TestEngine>(false);
-    const auto handler = makePtr<FakeEngineHandler>();
-    quiet->setHandler(handler.get());
-    clearLog();
-    quiet->pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level::info, "c", "d");
-    Result<IAction::Result> result;
-    quiet->doExecuteAction(&result, makePtr<FakeAction>().get());
-    EXPECT_EQ(handler->events.size(), 1u);
-    EXPECT_EQ(quiet->actionSeen, "qo.lumo.act 171 123 v");
-    EXPECT_TRUE(lines().empty());
-    quiet->settingValue("x");
-    EXPECT_EQ(lines().size(), 1u);
-}
-
-TEST_F(EngineTest, nullActionIsInvalid) {
-    Result<IAction::Result> result;
-    engine->doExecuteAction(&result, nullptr);
-    EXPECT_EQ(result.error.errorCode, ErrorCode::invalidParams);
-    EXPECT_EQ(messageOf(result.error), "Action is null");
-    EXPECT_EQ(lines().back(), prefix() + "doExecuteAction(): INTERNAL ERROR: action is null");
-}
-
-TEST_F(EngineTest, actionIsLoggedAndPassedOnAndItsReferencesReleased) {
+TEST_F(EngineTest, actionIsLoggedPassedOnAndItsReferencesReleased) {
     const auto action = makePtr<FakeAction>();
-    clearLog();
-    Result<IAction::Result> result;
-    engine->doExecuteAction(&result, action.get());
-    EXPECT_TRUE(result.isOk());
-    EXPECT_EQ(result.value.actionUrl, nullptr);
-    EXPECT_EQ(result.value.messageToUser, nullptr);
+    output.clear();
+    EXPECT_EQ(execute(engine.get(), action.get()), "ok");
     EXPECT_EQ(engine->actionSeen, "qo.lumo.act 171 123 v");
     EXPECT_EQ(engine->trackInfoSeen, action->trackInfo.get());
     EXPECT_EQ(action->trackInfo->refCountThreadUnsafe(), 1);
     EXPECT_EQ(action->paramMap->refCountThreadUnsafe(), 1);
+    EXPECT_EQ(lines(p()),
+              (Lines{"doExecuteAction():", "{", "    actionId: \"qo.lumo.act\"",
+                     "    objectTrackId: {ABABABAB-ABAB-ABAB-ABAB-ABABABABABAB}",
+                     "    deviceId: {01010101-0101-0101-0101-010101010101}", "    timestampUs: 123",
+                     "    params:", "    {", "        \"k\": \"v\"", "    }", "}"}));
 
-    const std::string p = prefix();
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           p + "doExecuteAction():", p + "{", p + "    actionId: \"qo.lumo.act\"",
-                           p + "    objectTrackId: {ABABABAB-ABAB-ABAB-ABAB-ABABABABABAB}",
-                           p + "    deviceId: {01010101-0101-0101-0101-010101010101}",
-                           p + "    timestampUs: 123", p + "    params:", p + "    {",
-                           p + "        \"k\": \"v\"", p + "    }", p + "}"}));
-}
-
-TEST_F(EngineTest, actionWithoutParametersIsInvalid) {
-    const auto action = makePtr<FakeAction>();
+    EXPECT_EQ(execute(engine.get(), nullptr), "invalidParams: Action is null");
+    EXPECT_EQ(lines(p()).back(), "doExecuteAction(): INTERNAL ERROR: action is null");
+    engine->actionSeen.clear();
     action->paramMap = nullptr;
-    Result<IAction::Result> result;
-    engine->doExecuteAction(&result, action.get());
-    EXPECT_EQ(result.error.errorCode, ErrorCode::invalidParams);
-    EXPECT_EQ(messageOf(result.error), "Invalid action parameters");
+    EXPECT_EQ(execute(engine.get(), action.get()), "invalidParams: Invalid action parameters");
     EXPECT_EQ(engine->actionSeen, "");
     EXPECT_EQ(action->trackInfo->refCountThreadUnsafe(), 1);
 }
 
-TEST_F(EngineTest, servesItsManifestAndAnswersBothEngineIds) {
-    Result<const IString*> manifest;
-    engine->getManifest(&manifest);
-    EXPECT_STREQ(toPtr(manifest.value)->str(), R"({"engine": 1})");
-    expectInterfaces(
-        engine.get(),
-        {"qo::sdk::analytics::IEngine1", "qo::sdk::analytics::IEngine", "qo::sdk::IRefCountable"},
-        {"qo::sdk::analytics::IEngine2", "qo::sdk::analytics::IDeviceAgent"});
+TEST_F(EngineTest, quietEngineDeliversAndActsSilentlyButReportsMissingSettings) {
+    const auto quiet = makePtr<TestEngine>(false);
+    quiet->setHandler(handler.get());
+    output.clear();
+    quiet->pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level::info, "c", "d");
+    EXPECT_EQ(execute(quiet.get(), makePtr<FakeAction>().get()), "ok");
+    EXPECT_EQ(handler->events.size(), 1u);
+    EXPECT_EQ(quiet->actionSeen, "qo.lumo.act 171 123 v");
+    EXPECT_EQ(output.text(), "");
+    quiet->settingValue("x");
+    EXPECT_EQ(output.lines().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 // The plugin base: manifest, engine creation in both styles and its life-cycle lines.
-
 #include <gtest/gtest.h>
 
 #include "host_fakes.h"
@@ -40,84 +39,71 @@ protected:
     static std::string manifestOf(const Plugin& plugin) {
         Result<const IString*> result;
         plugin.getManifest(&result);
-        EXPECT_TRUE(result.isOk());
-        return toPtr(result.value)->str();
+        return result.value ? toPtr(result.value)->str() : "<none>";
     }
-    std::string lifeCycleLine(const std::string& event, const void* plugin) const {
-        return "[plugin] " + event + " IPlugin @" + kit::utils::toString(plugin) + " of " + lib();
+    /** "code: message" of a failed creation, or "engine with N reference(s)". */
+    static std::string createEngine(Plugin* plugin) {
+        Result<IEngine*> result;
+        plugin->doCreateEngine(&result);
+        if (!result.isOk())
+            return toString(result.error.errorCode) + ": " + messageOf(result.error);
+        const Ptr<IEngine> engine = toPtr(result.value);
+        return "engine with " + std::to_string(refCountOf(engine.get())) + " reference(s)";
     }
 };
 
-TEST_F(PluginTest, createAndReleaseWriteOneLifeCycleLineEach) {
+TEST_F(PluginTest, lifeCycleLinesAndManifests) {
     auto* const plugin = new OverridingPlugin;
+    EXPECT_EQ(manifestOf(*plugin), R"({"id": "derived"})");
     plugin->releaseRef();
-    EXPECT_EQ(lines(), (std::vector<std::string>{lifeCycleLine("Created", plugin),
-                                                 lifeCycleLine("Destroyed", plugin)}));
-}
-
-TEST_F(PluginTest, constructorManifestWinsOverTheOverride) {
+    const std::string at = " IPlugin @" + kit::utils::toString(static_cast<void*>(plugin));
+    EXPECT_EQ(output.lines(), (Lines{"[plugin] Created" + at + " of " + lib(),
+                                     "[plugin] Destroyed" + at + " of " + lib()}));
     const auto byConstructor = makePtr<OverridingPlugin>(R"({"id": "given"})", nullptr);
-    EXPECT_EQ(manifestOf(*byConstructor), R"({"id": "given"})");
-    EXPECT_EQ(manifestOf(*makePtr<OverridingPlugin>()), R"({"id": "derived"})");
+    EXPECT_EQ(manifestOf(*byConstructor), R"({"id": "given"})") << "wins over the override";
+    expectInterfaces(byConstructor.get(),
+                     {"qo::sdk::analytics::IPlugin", "qo::sdk::analytics::IIntegration",
+                      "qo::sdk::IPlugin", "qo::sdk::IIntegration"},
+                     {"qo::sdk::analytics::IEngine", "qo::sdk::IPlugin1"});
 }
 
-TEST_F(PluginTest, factoryMakesTheEngineForThePlugin) {
+TEST_F(PluginTest, engineComesFromTheFactoryOrTheOverrideWithOneReference) {
     Plugin* seen = nullptr;
-    const auto plugin = makePtr<Plugin>("{}", [&](Plugin* p) -> IEngine* {
+    const auto byFactory = makePtr<Plugin>("{}", [&](Plugin* p) -> IEngine* {
         seen = p;
         return new MinimalEngine;
     });
-    Result<IEngine*> result;
-    plugin->doCreateEngine(&result);
-    ASSERT_TRUE(result.isOk());
-    EXPECT_EQ(seen, plugin.get());
-    EXPECT_EQ(refCountOf(result.value), 1);  // Exactly one reference, the caller's.
-    result.value->releaseRef();
-}
+    EXPECT_EQ(createEngine(byFactory.get()), "engine with 1 reference(s)");
+    EXPECT_EQ(seen, byFactory.get());
+    const auto overriding = makePtr<OverridingPlugin>();
+    EXPECT_EQ(createEngine(overriding.get()), "engine with 1 reference(s)");
 
-TEST_F(PluginTest, factoryReturningNullIsAnOtherErrorWithOneErrorLine) {
-    const auto plugin = makePtr<Plugin>("{}", [](Plugin*) -> IEngine* { return nullptr; });
-    clearLog();
-    Result<IEngine*> result;
-    plugin->doCreateEngine(&result);
-    EXPECT_EQ(result.error.errorCode, ErrorCode::otherError);
-    EXPECT_EQ(messageOf(result.error), "Unable to create Engine");
-    EXPECT_EQ(lines(),
-              std::vector<std::string>{"[plugin] ERROR: " + lib() + ": Unable to create Engine"});
+    const auto failing = makePtr<Plugin>("{}", [](Plugin*) -> IEngine* { return nullptr; });
+    output.clear();
+    EXPECT_EQ(createEngine(failing.get()), "otherError: Unable to create Engine");
+    EXPECT_EQ(output.lines(), Lines{"[plugin] ERROR: " + lib() + ": Unable to create Engine"});
+    overriding->throwFromEngine = true;
+    EXPECT_EQ(createEngine(overriding.get()), "otherError: Unable to create Engine");
+    EXPECT_NE(output.text().find("no engine today"), std::string::npos);
 }
 
 TEST_F(PluginTest, missingOverridesAreReportedAndFail) {
     const auto plugin = makePtr<Plugin>();
-    clearLog();
-    Result<IEngine*> result;
-    plugin->doCreateEngine(&result);
-    EXPECT_EQ(result.error.errorCode, ErrorCode::internalError);
-    const std::string message = messageOf(result.error);
-    EXPECT_EQ(message.rfind("Either doObtainEngine() should be overridden", 0), 0u);
-    const auto out = lines();
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0], "[plugin] ");
-    EXPECT_NE(out[1].find("qo/sdk/analytics/helpers/plugin.cpp:"), std::string::npos);
-    EXPECT_NE(out[1].find(" (false) " + message), std::string::npos);
-    EXPECT_EQ(out[2], "[plugin] ERROR: " + lib() + ": " + message);
-
-    clearLog();
+    output.clear();
+    const std::string result = createEngine(plugin.get());
+    EXPECT_EQ(result.rfind("internalError: Either doObtainEngine() should be overridden", 0), 0u);
+    const std::string message = result.substr(std::string("internalError: ").size());
+    const Lines lines = output.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "[plugin] ");
+    EXPECT_NE(lines[1].find("qo/sdk/analytics/helpers/plugin.cpp:"), std::string::npos);
+    EXPECT_NE(lines[1].find(" (false) " + message), std::string::npos);
+    EXPECT_EQ(lines[2], "[plugin] ERROR: " + lib() + ": " + message);
     EXPECT_EQ(manifestOf(*plugin), "");
-    EXPECT_NE(::testing::PrintToString(lines()).find(
-                  "(false) Either manifestString() should be overridden, or the constructor with "
-                  "pluginManifest argument (deprecated) should be called."),
+    EXPECT_NE(output.text().find("(false) Either manifestString() should be overridden, or the "
+                                 "constructor with pluginManifest argument (deprecated) should "
+                                 "be called."),
               std::string::npos);
-}
-
-TEST_F(PluginTest, throwingOverrideBecomesAnErrorResult) {
-    const auto plugin = makePtr<OverridingPlugin>();
-    plugin->throwFromEngine = true;
-    Result<IEngine*> result;
-    plugin->doCreateEngine(&result);
-    EXPECT_EQ(result.error.errorCode, ErrorCode::otherError);
-    EXPECT_EQ(result.value, nullptr);
-    EXPECT_EQ(messageOf(result.error), "Unable to create Engine");
-    EXPECT_NE(::testing::PrintToString(lines()).find("no engine today"), std::string::npos);
 }
 
 TEST_F(PluginTest, keepsOneReferenceToTheUtilityProvider) {
@@ -133,14 +119,6 @@ TEST_F(PluginTest, keepsOneReferenceToTheUtilityProvider) {
         EXPECT_EQ(plugin->instanceId(), "");
     }
     EXPECT_EQ(second->refCountThreadUnsafe(), 1);
-}
-
-TEST_F(PluginTest, answersPluginAndIntegrationIdsOfBothLevels) {
-    const auto plugin = makePtr<OverridingPlugin>();
-    expectInterfaces(plugin.get(),
-                     {"qo::sdk::analytics::IPlugin", "qo::sdk::analytics::IIntegration",
-                      "qo::sdk::IPlugin", "qo::sdk::IIntegration", "qo::sdk::IRefCountable"},
-                     {"qo::sdk::analytics::IEngine", "qo::sdk::IPlugin1"});
 }
 
 }  // namespace

@@ -1,14 +1,8 @@
-// The server and the plugin share nothing but the order of virtual slots: every operation must sit
-// where the server calls it. On the Itanium ABI the first word of a pointer to a virtual member is
-// 1 + the byte offset of its slot.
-
+// The server and the plugin share nothing but the order of virtual slots: every operation of the
+// metadata, packet and base classes must sit where the server calls it.
 #include <gtest/gtest.h>
 
-#include <cstddef>
-#include <cstring>
-#include <numeric>
-#include <vector>
-
+#include "host_fakes.h"
 #include "qo/sdk/analytics/helpers/consuming_device_agent.h"
 #include "qo/sdk/analytics/helpers/engine.h"
 #include "qo/sdk/analytics/helpers/event_metadata.h"
@@ -21,32 +15,7 @@
 namespace qo::sdk::analytics::test {
 namespace {
 
-// Slots 0-4: two destructors, queryInterface, addRef, releaseRef.
-constexpr std::ptrdiff_t kFirst = 5;
-
-template <typename MemberFunction>
-std::ptrdiff_t slotOf(MemberFunction function) {
-    static_assert(sizeof(function) == 2 * sizeof(std::ptrdiff_t));
-    std::ptrdiff_t words[2];
-    std::memcpy(words, &function, sizeof(words));
-    return (words[0] & 1) ? (words[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*)) : -1;
-}
-
-/** Expects the operations to occupy consecutive slots, the first one at `first`. */
-template <typename... MemberFunctions>
-void expectSlots(std::ptrdiff_t first, MemberFunctions... functions) {
-    const std::vector<std::ptrdiff_t> actual = {slotOf(functions)...};
-    std::vector<std::ptrdiff_t> expected(actual.size());
-    std::iota(expected.begin(), expected.end(), first);
-    EXPECT_EQ(actual, expected);
-}
-
-/** Calls a slot of the object the way a separately built server would. */
-template <typename R>
-R callSlot(const IRefCountable* object, std::ptrdiff_t slot) {
-    const auto* const* vtable = *reinterpret_cast<void* const* const*>(object);
-    return reinterpret_cast<R (*)(const void*)>(vtable[slot])(object);
-}
+constexpr std::ptrdiff_t kFirst = 6;  // After the destructors, queryInterface, addRef, releaseRef.
 
 // Open the protected hooks to the tests.
 struct PluginHooks : Plugin {
@@ -67,33 +36,25 @@ struct AgentHooks : ConsumingDeviceAgent {
     using ConsumingDeviceAgent::settingsReceived;
 };
 
-TEST(VtableLayout, refCountableSlotsComeFirst) {
+TEST(VtableLayout, metadataAndPacketOperationsFollowInInterfaceOrder) {
     using QueryInterface = IRefCountable* (IRefCountable::*)(const InterfaceId*);
-    expectSlots(2, static_cast<QueryInterface>(&IRefCountable::queryInterface),
+    expectSlots(3, static_cast<QueryInterface>(&IRefCountable::queryInterface),
                 &ObjectMetadata::addRef, &ObjectMetadata::releaseRef);
-}
-
-TEST(VtableLayout, metadataOperationsFollowInInterfaceOrder) {
     using O = ObjectMetadata;
     expectSlots(kFirst, &O::typeId, &O::confidence, &O::getAttribute, &O::attributeCount,
                 &O::getTrackId, &O::subtype, &O::getBoundingBox);
     using E = EventMetadata;
     expectSlots(kFirst, &E::typeId, &E::confidence, &E::getAttribute, &E::attributeCount,
                 &E::caption, &E::description, &E::isActive, &E::getTrackId, &E::key);
-}
-
-TEST(VtableLayout, packetOperationsFollowInInterfaceOrder) {
-    using O = ObjectMetadataPacket;
-    expectSlots(kFirst, &O::timestampUs, &O::durationUs, &O::count, &O::getAt, &O::flags);
-    using E = EventMetadataPacket;
-    expectSlots(kFirst, &E::timestampUs, &E::durationUs, &E::count, &E::getAt, &E::flags);
+    using OP = ObjectMetadataPacket;
+    expectSlots(kFirst, &OP::timestampUs, &OP::durationUs, &OP::count, &OP::getAt, &OP::flags);
+    using EP = EventMetadataPacket;
+    expectSlots(kFirst, &EP::timestampUs, &EP::durationUs, &EP::count, &EP::getAt, &EP::flags);
     using B = ObjectTrackBestShotPacket;
     expectSlots(kFirst, &B::timestampUs, &B::getTrackId, &B::getBoundingBox, &B::imageUrl,
                 &B::imageData, &B::imageDataSize, &B::imageDataFormat, &B::getAttribute,
                 &B::attributeCount, &B::flags);
-}
 
-TEST(VtableLayout, rawSlotCallsReachTheOperations) {
     const auto packet = makePtr<ObjectMetadataPacket>();
     packet->setTimestampUs(111);
     packet->setDurationUs(222);
@@ -101,7 +62,6 @@ TEST(VtableLayout, rawSlotCallsReachTheOperations) {
     EXPECT_EQ(callSlot<int64_t>(packet.get(), kFirst + 0), 111);
     EXPECT_EQ(callSlot<int64_t>(packet.get(), kFirst + 1), 222);
     EXPECT_EQ(callSlot<int32_t>(packet.get(), kFirst + 2), 1);
-
     const auto bestShot = makePtr<ObjectTrackBestShotPacket>();
     bestShot->setImageData({'a', 'b', 'c'});
     EXPECT_EQ(callSlot<int32_t>(bestShot.get(), kFirst + 5), 3);
@@ -122,6 +82,29 @@ TEST(VtableLayout, baseClassOperationsThenHooks) {
                 &AgentHooks::pushCompressedVideoFrame, &AgentHooks::pushUncompressedVideoFrame,
                 &AgentHooks::pushCustomMetadataPacket, &AgentHooks::pullMetadataPackets,
                 &AgentHooks::settingsReceived);
+}
+
+TEST(Interfaces, everyLevelOfEveryChainAnswersItsIdsByContent) {
+    const std::string ns = "qo::sdk::analytics::";
+    expectInterfaces(makePtr<ObjectMetadata>().get(), {ns + "IObjectMetadata", ns + "IMetadata"},
+                     {ns + "IEventMetadata", ns + "IEventMetadata2"});
+    expectInterfaces(
+        makePtr<EventMetadata>().get(),
+        {ns + "IEventMetadata2", ns + "IEventMetadata1", ns + "IEventMetadata", ns + "IMetadata"},
+        {ns + "IObjectMetadata"});
+    const auto chain = [&](const std::string& kind) {
+        return std::vector<std::string>{ns + kind + "1", ns + kind, ns + "ICompoundMetadataPacket",
+                                        ns + "IMetadataPacket", ns + "IDataPacket"};
+    };
+    expectInterfaces(makePtr<ObjectMetadataPacket>().get(), chain("IObjectMetadataPacket"),
+                     {ns + "IEventMetadataPacket1", ns + "IObjectTrackBestShotPacket2"});
+    expectInterfaces(makePtr<EventMetadataPacket>().get(), chain("IEventMetadataPacket"),
+                     {ns + "IObjectMetadataPacket1", ns + "IObjectMetadataPacket"});
+    expectInterfaces(
+        makePtr<ObjectTrackBestShotPacket>().get(),
+        {ns + "IObjectTrackBestShotPacket2", ns + "IObjectTrackBestShotPacket1",
+         ns + "IObjectTrackBestShotPacket", ns + "IMetadataPacket", ns + "IDataPacket"},
+        {ns + "ICompoundMetadataPacket", ns + "IObjectMetadataPacket1"});
 }
 
 }  // namespace

@@ -1,110 +1,67 @@
 // The settings road as the server drives it: a device agent bound to a substitute camera on a
-// loopback address at port 80, a dialog that keeps the values the server would show, and views
-// of what the camera received.
+// loopback address at port 80 (each fixture names its own block of addresses), the dialog's
+// values, and what the camera received.
 //
-// Every fixture names its own block of loopback addresses (127.BLOCK.x.y); inside it each test
-// takes an address derived from its name, so tests may run side by side in separate processes.
-// Where port 80 cannot be bound the test is skipped with the reason.
-//
-// Threading: the fixture is driven from the test's thread; the camera serves on its own threads
-// and the agent writes on detached threads of its own. settle() waits until those have ended.
+// Threading: driven from the test's thread; the camera serves on threads of its own and the agent
+// writes on detached threads, which settle() waits for.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cstdint>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "camera.h"
-#include "lumo/device_agent.h"
+#include "camera_client/camera_fixture.h"
+#include "integration/agent_fixture.h"
+#include "lumo/settings_model.h"
 #include "qo/sdk/analytics/i_active_setting_changed_action.h"
-#include "qo/sdk/analytics/i_compressed_video_packet.h"
-#include "qo/sdk/analytics/i_custom_metadata_packet.h"
-#include "qo/sdk/analytics/i_device_agent.h"
-#include "qo/sdk/helpers/string_map.h"
-#include "qo/sdk/i_device_info.h"
-#include "qo/sdk/ptr.h"
-#include "qo/sdk/ref_countable.h"
 
 namespace settings_test {
 
+using lumo_camera::Fault;
+using lumo_test::eventually;
+using qo::sdk::ErrorCode;
+using qo::sdk::makePtr;
 using qo::sdk::Ptr;
 using qo::vms_server_plugins::analytics::lumo::DeviceAgent;
 using Values = std::map<std::string, std::string>;
+using Texts = std::vector<std::string>;
 
-inline constexpr char kCameraUser[] = "operator";
-inline constexpr char kCameraPassword[] = "Lumo pass/7";
+// Under TSan a readback of hundreds of settings outruns the request time-out: loads shrink there.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+inline constexpr bool kThreadSanitizer = true;
+#else
+inline constexpr bool kThreadSanitizer = false;
+#endif
+#else
+inline constexpr bool kThreadSanitizer = false;
+#endif
 
-class FakeDeviceInfo : public qo::sdk::RefCountable<qo::sdk::IDeviceInfo> {
-public:
-    FakeDeviceInfo(std::string url, std::string login, std::string password)
-        : m_url(std::move(url)), m_login(std::move(login)), m_password(std::move(password)) {}
-
-    const char* id() const override { return "camera-settings"; }
-    const char* vendor() const override { return "Lumovane"; }
-    const char* model() const override { return "LUMO AI"; }
-    const char* firmware() const override { return "2.1"; }
-    const char* name() const override { return "Gate"; }
-    const char* url() const override { return m_url.c_str(); }
-    const char* login() const override { return m_login.c_str(); }
-    const char* password() const override { return m_password.c_str(); }
-    const char* sharedId() const override { return ""; }
-    const char* logicalId() const override { return ""; }
-    int32_t channelNumber() const override { return 0; }
-
-private:
-    const std::string m_url;
-    const std::string m_login;
-    const std::string m_password;
-};
-
-class FakeVideoPacket : public qo::sdk::RefCountable<qo::sdk::analytics::ICompressedVideoPacket> {
-public:
-    FakeVideoPacket(int32_t width, int32_t height) : m_width(width), m_height(height) {}
-
-    int64_t timestampUs() const override { return 1; }
-    const char* codec() const override { return "h264"; }
-    const char* data() const override { return m_bytes; }
-    int32_t dataSize() const override { return static_cast<int32_t>(sizeof(m_bytes)); }
-    const IRefCountable* context() const override { return nullptr; }
-    int32_t flags() const override { return 0; }
-    int32_t width() const override { return m_width; }
-    int32_t height() const override { return m_height; }
-
-private:
-    const int32_t m_width;
-    const int32_t m_height;
-    const char m_bytes[4] = {0, 0, 0, 1};
-};
-
-class FakeMetadataPacket : public qo::sdk::RefCountable<qo::sdk::analytics::ICustomMetadataPacket> {
-public:
-    FakeMetadataPacket(const std::string& document, int64_t timestampUs)
-        : m_data(document.begin(), document.end()), m_timestampUs(timestampUs) {}
-
-    int64_t timestampUs() const override { return m_timestampUs; }
-    const char* codec() const override { return "application/vnd.onvif.metadata"; }
-    const char* data() const override { return m_data.empty() ? nullptr : m_data.data(); }
-    int32_t dataSize() const override { return static_cast<int32_t>(m_data.size()); }
-
-private:
-    const std::vector<char> m_data;
-    const int64_t m_timestampUs;
-};
-
-/** Takes the agent's packets and drops them. */
-class DroppingHandler : public qo::sdk::RefCountable<qo::sdk::analytics::IDeviceAgent::IHandler> {
-public:
-    void handleMetadataPacket(qo::sdk::analytics::IMetadataPacket* /*packet*/) override {}
-    void handleDiagnosticEvent(qo::sdk::IPluginDiagnosticEvent* /*event*/) override {}
-    void handleManifest(const qo::sdk::IString* /*manifest*/) override {}
-};
+/** Releases what a Result carries for its receiver; returns its error code. */
+template <typename Value>
+ErrorCode releaseResult(qo::sdk::Result<Value>* result) {
+    if (result->error.errorMessage)
+        result->error.errorMessage->releaseRef();
+    if constexpr (!std::is_void_v<Value>) {
+        if (result->value)
+            result->value->releaseRef();
+    }
+    return result->error.errorCode;
+}
 
 /** The server's report of a turned active setting, with the dialog's values at that moment. */
 class FakeActiveSettingAction
@@ -112,13 +69,10 @@ class FakeActiveSettingAction
 public:
     FakeActiveSettingAction(std::string name, Ptr<qo::sdk::IStringMap> values)
         : m_name(std::move(name)), m_values(std::move(values)) {}
-
     const char* activeSettingName() const override { return m_name.c_str(); }
     const char* settingsModel() const override { return "{}"; }
     const qo::sdk::IStringMap* settingsValues() const override {
-        if (m_values)
-            m_values->addRef();
-        return m_values.get();
+        return qo::sdk::shareToPtr(m_values.get()).releasePtr();
     }
     const qo::sdk::IStringMap* params() const override { return nullptr; }
 
@@ -132,135 +86,274 @@ class ProbedAgent : public DeviceAgent {
 public:
     ProbedAgent(const qo::sdk::IDeviceInfo* info, std::function<void()> onDestroyed)
         : DeviceAgent(info), m_onDestroyed(std::move(onDestroyed)) {}
-    ~ProbedAgent() override {
-        if (m_onDestroyed)
-            m_onDestroyed();
-    }
+    ~ProbedAgent() override { m_onDestroyed(); }
 
 private:
     const std::function<void()> m_onDestroyed;
 };
 
+/** The server's record of the substitute camera. */
+class CameraDeviceInfo : public lumo_test::FakeDeviceInfo {
+public:
+    CameraDeviceInfo(std::string url, std::string login, std::string password)
+        : m_url(std::move(url)), m_login(std::move(login)), m_password(std::move(password)) {}
+    const char* url() const override { return m_url.c_str(); }
+    const char* login() const override { return m_login.c_str(); }
+    const char* password() const override { return m_password.c_str(); }
+
+private:
+    const std::string m_url, m_login, m_password;
+};
+
 /** What an operation that answers with settings gave the server. */
 struct Answer {
-    qo::sdk::ErrorCode code = qo::sdk::ErrorCode::noError;
+    ErrorCode code = ErrorCode::noError;
     bool hasResponse = false;
     Values values;
 };
 
-/** One request the camera served after a valid login, as the camera decoded it. */
-struct Served {
-    bool write = false;
-    std::string name;
-    std::string value;
-    std::string uri;
-    unsigned status = 0;
-
-    /** "NAME=VALUE". */
-    std::string text() const { return name + "=" + value; }
-};
-
-// Under TSan everything runs many times slower: a readback of hundreds of settings in parallel
-// would outrun the request time-out, so the heaviest loads are scaled down there.
-#if defined(__SANITIZE_THREAD__)
-inline constexpr bool kThreadSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-inline constexpr bool kThreadSanitizer = true;
-#else
-inline constexpr bool kThreadSanitizer = false;
-#endif
-#else
-inline constexpr bool kThreadSanitizer = false;
-#endif
-
-/** Sends the agents' verbose settings dumps nowhere. */
-void silenceAgentLog();
-
-/** Polls with short sleeps until `condition` holds or the time is up. */
-bool eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
 /** One of the camera's sample metadata documents. */
-std::string sampleDocument(const std::string& name);
+inline std::string sampleDocument(const std::string& name) {
+    std::ifstream file(std::string(LUMO_SOURCE_DIR) + "/samples/onvif/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
 
-/** The settings model's values for a fresh camera, as the server stores them. */
-const Values& modelDefaults();
+inline const Values& modelDefaults() {
+    namespace lumo = qo::vms_server_plugins::analytics::lumo;
+    static const Values defaults = lumo::settingsModelDefaults(lumo::settingsModel());
+    return defaults;
+}
 
-/**
- * The model's defaults for a readback of the whole dialog: every setting, or under TSan those
- * outside the repeaters and of the first two copies of each.
- */
-const Values& modelUnderTest();
+/** Every setting of the model with its default, or under TSan those outside slots 3 to 8. */
+inline const Values& modelUnderTest() {
+    static const Values values = [] {
+        Values all = modelDefaults();
+        for (auto it = all.begin(); kThreadSanitizer && it != all.end();)
+            it = it->first.back() >= '3' && it->first.back() <= '8' ? all.erase(it) : ++it;
+        return all;
+    }();
+    return values;
+}
 
-/** The model's defaults of just these settings. */
-Values defaultsOf(const std::vector<std::string>& names);
+/** The model's defaults of those of these names that it has. */
+inline Values defaultsOf(const std::vector<std::string>& names) {
+    Values values;
+    for (const std::string& name : names) {
+        if (modelDefaults().count(name) != 0)
+            values[name] = modelDefaults().at(name);
+    }
+    return values;
+}
+
+inline std::string valueOr(const Values& values, const std::string& name) {
+    const auto it = values.find(name);
+    return it == values.end() ? "-" : it->second;
+}
+
+/** What every change answers: the momentary reset buttons off. */
+inline Values resetsOff() {
+    Values values{{"AIX_LINE_COUNT_RESET_ALL", "false"}};
+    for (int n = 1; n <= 8; ++n)
+        values["AIX_LINE_COUNT_RESET" + std::to_string(n)] = "false";
+    return values;
+}
 
 /** A figure value as the dialog draws it: points as fractions, and for lines a direction. */
-std::string figureJson(const std::vector<std::pair<double, double>>& points, bool showOnCamera,
-                       const std::string& direction = "");
+inline std::string figureJson(const std::vector<std::pair<double, double>>& points,
+                              bool showOnCamera, const std::string& direction = "") {
+    nlohmann::json figure{{"points", nlohmann::json::array()}};
+    for (const auto& [x, y] : points)
+        figure["points"].push_back({x, y});
+    if (!direction.empty())
+        figure["direction"] = direction;
+    return nlohmann::json{{"figure", figure}, {"label", ""}, {"showOnCamera", showOnCamera}}.dump();
+}
 
-class SettingsRoadTest : public ::testing::Test {
+class SettingsRoadTest : public camera_test::CameraFixture {
 protected:
     explicit SettingsRoadTest(int block, int holdOffMs = 50)
-        : m_block(block), m_holdOffMs(holdOffMs) {}
+        : CameraFixture(block), m_holdOffMs(holdOffMs) {}
 
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        lumo_test::LiveObjects::instance();  // Silences the agent's log.
+        // No thread of an earlier agent is left to read it: TearDown waited for them.
+        qo::sdk::unitTestOptions()["writeHoldOffMs"] = std::to_string(m_holdOffMs);
+        CameraFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        m_agent = Ptr<DeviceAgent>(new ProbedAgent(
+            makePtr<CameraDeviceInfo>("http://" + ip() + "/onvif", user(), password()).get(),
+            [this] {
+                if (onAgentDestroyed)
+                    onAgentDestroyed();
+                ++destroyedAgents;
+            }));
+        m_handler = makePtr<lumo_test::RecordingHandler>();
+        m_agent->setHandler(m_handler.get());
+    }
 
-    /** The agent as its own class, for the members the server cannot see. */
+    void TearDown() override {
+        if (m_agent) {
+            releaseAgent();
+            EXPECT_TRUE(waitUntilDestroyed()) << "the agent outlived its writes";
+        }
+        CameraFixture::TearDown();
+    }
+
     DeviceAgent& agent() { return *m_agent; }
-    /** The agent as the server sees it. */
     qo::sdk::analytics::IConsumingDeviceAgent& server() { return *m_agent; }
 
     /** The first settings of a newly bound camera: the dialog starts from these values. */
-    Answer adopt(const Values& initial);
-    /** The user changes values: the whole dialog goes to the agent; its answer shows in it. */
-    Answer change(const Values& changes);
-    /** The dialog opens: the agent's values replace what it shows. */
-    Answer pluginSide();
-    /** The user turns an active setting; the values are the dialog's at that moment. */
-    void turnActiveSetting(const std::string& name, const Values& values);
+    Answer adopt(const Values& initial) {
+        dialog = initial;
+        return change({});
+    }
 
-    void pushVideo(int32_t width, int32_t height);
+    /** adopt() of the model's defaults of these settings; then a clean request log. */
+    void start(const std::vector<std::string>& names) {
+        adopt(defaultsOf(names));
+        settle();
+        camera->clearRequests();
+    }
+
+    /** The user changes values: the whole dialog goes to the agent; its answer shows in it. */
+    Answer change(const Values& changes) {
+        for (const auto& [name, value] : changes)
+            dialog[name] = value;
+        const auto map = makePtr<qo::sdk::StringMap>(dialog);
+        return settingsCall([&](auto* result) { server().doSetSettings(result, map.get()); });
+    }
+
+    /**
+     * "NAME=VALUE" of the writes of one change once ended, each checked to be a single parameter;
+     * sorted for several values, which go side by side. The answer must switch the resets off.
+     */
+    Texts writesOf(const Values& changes, Answer* answer = nullptr) {
+        camera->clearRequests();
+        const Answer answered = change(changes);
+        settle();
+        EXPECT_EQ(ErrorCode::noError, answered.code);
+        for (const auto& [name, value] : resetsOff())
+            EXPECT_EQ(value, valueOr(answered.values, name)) << name;
+        if (answer)
+            *answer = answered;
+        Texts texts;
+        for (const lumo_camera::LoggedRequest& request : camera->requests()) {
+            if (!request.authorized)
+                continue;
+            EXPECT_EQ(0u, request.uri.rfind("/httpapi/WriteParam", 0)) << request.uri;
+            EXPECT_EQ(1u, request.parameters.size()) << request.uri;
+            const auto& [name, value] = request.parameters.at(0);
+            if (value.find_first_not_of("0123456789,-") == std::string::npos) {
+                EXPECT_EQ("=" + value + "&", request.uri.substr(request.uri.rfind('=')))
+                    << "positions and sizes go unencoded";
+            }
+            texts.push_back(name + "=" + value);
+        }
+        if (changes.size() > 1)
+            std::sort(texts.begin(), texts.end());
+        return texts;
+    }
+
+    /** The dialog opens: the agent's values replace what it shows. */
+    Answer pluginSide() {
+        return settingsCall([&](auto* result) { server().getPluginSideSettings(result); });
+    }
+
+    void turnActiveSetting(const std::string& name, const Values& values) {
+        const auto map = makePtr<qo::sdk::StringMap>(values);
+        qo::sdk::Result<const qo::sdk::analytics::IActiveSettingChangedResponse*> result;
+        server().doGetSettingsOnActiveSettingChange(
+            &result, makePtr<FakeActiveSettingAction>(name, map).get());
+        EXPECT_EQ(ErrorCode::noError, releaseResult(&result));
+        EXPECT_EQ(1, map->refCountThreadUnsafe()) << "the server's values are released once";
+    }
+
+    void pushVideo(int32_t width, int32_t height) {
+        qo::sdk::Result<void> result;
+        server().doPushDataPacket(&result,
+                                  makePtr<lumo_test::FakeVideoPacket>(width, height).get());
+        EXPECT_EQ(ErrorCode::noError, releaseResult(&result));
+    }
+
     /** Pushes a metadata document and waits until the agent is done with it. */
-    void pushDocument(const std::string& document);
+    void pushDocument(const std::string& document) {
+        qo::sdk::Result<void> result;
+        server().doPushDataPacket(&result, makePtr<lumo_test::FakeMetadataPacket>(
+                                               document, m_documentTimestampUs += 40'000)
+                                               .get());
+        EXPECT_EQ(ErrorCode::noError, releaseResult(&result));
+        EXPECT_TRUE(eventually([this] { return m_agent->isReady(); }))
+            << "the document is still in work";
+    }
 
     /** Waits until no thread that the agent started for writes or hold-off windows runs. */
-    void settle();
+    void settle() {
+        EXPECT_TRUE(eventually([this] { return m_agent->refCountThreadUnsafe() == 1; }))
+            << "the agent's write threads did not end";
+    }
 
-    /** Requests the camera served after a valid login, in order of arrival. */
-    std::vector<Served> served() const;
-    std::vector<Served> writes() const;
-    std::vector<Served> reads() const;
+    /** Parameter and value of each request to `path` the camera served after a valid login. */
+    std::vector<std::pair<std::string, std::string>> served(const std::string& path) const {
+        std::vector<std::pair<std::string, std::string>> result;
+        for (const auto& request : camera->requests()) {
+            if (request.authorized && request.uri.rfind(path, 0) == 0)
+                result.push_back(request.parameters.at(0));
+        }
+        return result;
+    }
+
     /** "NAME=VALUE" of every write, in order of arrival. */
-    std::vector<std::string> writeTexts() const;
-    /** Number of reads of the camera parameter. */
-    size_t readsOf(const std::string& parameter) const;
-    /** Number of reads of every camera parameter read. */
-    std::map<std::string, size_t> readCounts() const;
+    Texts writeTexts() const {
+        Texts texts;
+        for (const auto& [name, value] : served("/httpapi/WriteParam"))
+            texts.push_back(name + "=" + value);
+        return texts;
+    }
+
+    size_t readsOf(const std::string& parameter) const {
+        const auto reads = served("/httpapi/ReadParam");
+        return std::count_if(reads.begin(), reads.end(),
+                             [&](const auto& read) { return read.first == parameter; });
+    }
+
+    void set(const std::string& name, const std::string& value) {
+        camera->parameters().set(name, value);
+    }
 
     /** Releases the server's reference; the agent goes once its own threads let go. */
-    void releaseAgent();
-    /** Whether the agent has been destroyed, waiting a while for it. */
-    bool waitUntilDestroyed(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    void releaseAgent() {
+        m_agent->setHandler(nullptr);
+        m_agent.reset();
+        m_handler.reset();
+    }
 
-    std::string cameraAddress() const { return camera->options().address; }
+    bool waitUntilDestroyed() {
+        return eventually([this] { return destroyedAgents > 0; });
+    }
 
-    std::unique_ptr<lumo_camera::Camera> camera;
-    /** The dialog: what the server shows and sends. */
     Values dialog;
     std::atomic<int> destroyedAgents{0};
     /** Runs inside the agent's destructor, before anything of it is gone. */
     std::function<void()> onAgentDestroyed;
 
 private:
-    Answer settingsCall(
-        const std::function<void(qo::sdk::Result<const qo::sdk::ISettingsResponse*>*)>& call);
+    Answer settingsCall(const std::function<void(DeviceAgent::SettingsResult*)>& call) {
+        DeviceAgent::SettingsResult result;
+        call(&result);
+        Answer answer{result.error.errorCode, result.value != nullptr, {}};
+        if (result.value) {
+            answer.values = qo::vms_server_plugins::analytics::lumo::toStdMap(
+                Ptr<const qo::sdk::IStringMap>(result.value->getValues()));
+        }
+        releaseResult(&result);
+        for (const auto& [name, value] : answer.values)
+            dialog[name] = value;
+        return answer;
+    }
 
-    const int m_block;
     const int m_holdOffMs;
-    Ptr<DroppingHandler> m_handler;
+    Ptr<lumo_test::RecordingHandler> m_handler;
     Ptr<DeviceAgent> m_agent;
     int64_t m_documentTimestampUs = 1'700'000'000'000'000;
 };

@@ -1,13 +1,13 @@
-// Memory running out at any allocation of a parse: null, no exception, nothing leaked (the leak
-// check of the ASan build sees to the last).
+// The parser's memory: exhaustion at any allocation gives null without a leak (the ASan build's
+// leak check sees to the last), and the per-thread block cache reuses blocks under a cap.
 #include <cstdlib>
 #include <new>
 
+#include "lumo/metadata_arena.h"
 #include "parser/document_builder.h"
 
 namespace {
-// Allocations the calling thread may still make; -1 for no limit.
-thread_local long t_allocationsLeft = -1;
+thread_local long t_allocationsLeft = -1;  // what the calling thread may still allocate; -1: any
 
 void* allocate(std::size_t size) {
     if (t_allocationsLeft == 0)
@@ -40,9 +40,8 @@ void operator delete[](void* memory, std::size_t) noexcept {
 }
 
 namespace lumo_test {
-namespace {
 
-TEST(AllocationFailureTest, ExhaustedMemoryAtAnyStepGivesNullAndLeaksNothing) {
+TEST(MemoryTest, ExhaustedMemoryAtAnyStepGivesNullAndLeaksNothing) {
     const std::string text = document(
         frame(object(1, "<tt:ImageRef>http://192.0.2.10/1.jpg</tt:ImageRef>") + object(2, "")) +
         event("tns1:RuleEngine/CountAggregation/Counter", item("Rule", "Line0"),
@@ -53,8 +52,8 @@ TEST(AllocationFailureTest, ExhaustedMemoryAtAnyStepGivesNullAndLeaksNothing) {
         std::vector<char> buffer(text.begin(), text.end());
         buffer.push_back('\0');
         t_allocationsLeft = budget;
-        Metadata::_Payload* payload =
-            Metadata::ConvertToPayload(buffer.data(), static_cast<int>(text.size()));
+        const PayloadPtr payload(
+            Metadata::ConvertToPayload(buffer.data(), static_cast<int>(text.size())));
         t_allocationsLeft = -1;
         parsed = payload != nullptr;
         if (parsed) {
@@ -62,10 +61,32 @@ TEST(AllocationFailureTest, ExhaustedMemoryAtAnyStepGivesNullAndLeaksNothing) {
             EXPECT_EQ(payload->eventCount, 2);
             EXPECT_STREQ(payload->objects[0]->imageRef, "http://192.0.2.10/1.jpg");
         }
-        delete payload;
     }
     EXPECT_TRUE(parsed);
 }
 
-}  // namespace
+constexpr std::size_t kPoolBlock = 64 * 1024 + 32;
+
+TEST(MemoryTest, ArenaKeepsNoMoreThanItsLimit) {
+    std::vector<void*> blocks;
+    for (std::size_t kept = 0; kept < 3 * Metadata::kArenaKeepLimit; kept += kPoolBlock)
+        blocks.push_back(Metadata::arenaAllocate(kPoolBlock));
+    for (void* block : blocks)
+        Metadata::arenaRelease(block);
+    EXPECT_GT(Metadata::arenaKeptBytes(), Metadata::kArenaKeepLimit - kPoolBlock);
+    EXPECT_LE(Metadata::arenaKeptBytes(), Metadata::kArenaKeepLimit);
+}
+
+TEST(MemoryTest, LargeDocumentsReuseTheBlocksOfTheLastOne) {
+    std::string objects;
+    for (int i = 0; i < 1000; ++i)
+        objects += object(i, "<tt:Class/>");
+    const std::string text = document(frame(objects));
+    ASSERT_TRUE(parseText(text));
+    const std::size_t kept = Metadata::arenaKeptBytes();
+    EXPECT_GT(kept, 0u);
+    ASSERT_TRUE(parseText(text));
+    EXPECT_EQ(Metadata::arenaKeptBytes(), kept);
+}
+
 }  // namespace lumo_test

@@ -1,0 +1,188 @@
+// The object model as the server sees it: slot positions and raw slot calls, interface ids
+// compared by content, reference counting and Ptr ownership, under the registry's live count.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "qo/sdk/helpers/attribute.h"
+#include "qo/sdk/helpers/plugin_diagnostic_event.h"
+#include "qo/sdk/helpers/settings_response.h"
+#include "qo/sdk/helpers/string.h"
+#include "qo/sdk/helpers/string_map.h"
+#include "qo/sdk/i_device_info.h"
+#include "sdk/boundary_checks.h"
+#include "sdk/live_objects.h"
+
+namespace qo::sdk::test {
+namespace {
+
+using Level = IPluginDiagnosticEvent::Level;
+
+TEST(SlotPositions, everyOperationSitsWhereTheServerCallsIt) {
+    using QueryInterface = IRefCountable* (IRefCountable::*)(const InterfaceId*);
+    expectSlots(3, static_cast<QueryInterface>(&IRefCountable::queryInterface),
+                &IRefCountable::addRef, &IRefCountable::releaseRef, &IString::str);
+    using ByIndex = const char* (IStringMap::*)(int32_t) const;
+    using ByKey = const char* (IStringMap::*)(const char*) const;
+    expectSlots(6, &IStringMap::count, &IStringMap::key, static_cast<ByIndex>(&IStringMap::value),
+                static_cast<ByKey>(&IStringMap::value));
+    expectSlots(6, &IAttribute::type, &IAttribute::name, &IAttribute::value,
+                &IAttribute::confidence);
+    expectSlots(6, &ISettingsResponse0::getValues, &ISettingsResponse0::getErrors,
+                &ISettingsResponse::getModel);
+    expectSlots(6, &IPluginDiagnosticEvent::level, &IPluginDiagnosticEvent::caption,
+                &IPluginDiagnosticEvent::description);
+    expectSlots(3, &ILibContext::setName, &ILibContext::setRefCountableRegistry);
+    expectSlots(3, &IRefCountableRegistry::objectCreated, &IRefCountableRegistry::objectDestroyed);
+    expectSlots(6, &IDeviceInfo::id, &IDeviceInfo::vendor, &IDeviceInfo::model,
+                &IDeviceInfo::firmware, &IDeviceInfo::name, &IDeviceInfo::url, &IDeviceInfo::login,
+                &IDeviceInfo::password, &IDeviceInfo::sharedId, &IDeviceInfo::logicalId,
+                &IDeviceInfo::channelNumber);
+    SettingsResponse response;  // One address for the whole chain, as the server assumes.
+    EXPECT_EQ(static_cast<void*>(static_cast<ISettingsResponse0*>(&response)), &response);
+    EXPECT_EQ(static_cast<void*>(static_cast<IRefCountable*>(&response)), &response);
+}
+
+using ObjectModel = ObjectCountingTest;
+
+TEST_F(ObjectModel, rawSlotsCountQueryDestroyAndAnswer) {
+    String* string = new String("text");
+    EXPECT_EQ(callSlot<int32_t>(string, 4), 2);
+    EXPECT_EQ(callSlot<const void*>(string, 3, std::string("qo::sdk::IString").c_str()), string);
+    EXPECT_EQ(callSlot<const void*>(string, 3, std::string("qo::sdk::IStringMap").c_str()),
+              nullptr);
+    EXPECT_STREQ(callSlot<const char*>(string, 6), "text");
+    EXPECT_EQ(callSlot<int32_t>(string, 5), 2);
+    EXPECT_EQ(callSlot<int32_t>(string, 5), 1);
+    EXPECT_EQ(destroyedHere(), 0);
+    EXPECT_EQ(callSlot<int32_t>(string, 5), 0);
+    EXPECT_EQ(destroyedHere(), 1);
+    const std::string longText = "a text long enough to live on the heap";
+    callSlot<void>(new String(longText), 2);  // Deleting destructor: a leak shows otherwise.
+    alignas(String) unsigned char storage[sizeof(String)];
+    callSlot<void>(new (storage) String(longText), 1);  // Complete-object: leaves the memory.
+    EXPECT_EQ(destroyedHere(), 3);
+
+    // Each class's own operations, through the slots their interfaces declare.
+    const auto map = makePtr<StringMap>(StringMap::Map{{"b", "2"}, {"a", "1"}});
+    EXPECT_EQ(callSlot<int32_t>(map.get(), 6), 2);
+    EXPECT_STREQ(callSlot<const char*>(map.get(), 7, int32_t{1}), "b");
+    EXPECT_STREQ(callSlot<const char*>(map.get(), 9, "b"), "2");
+    const auto attribute = makePtr<Attribute>(IAttribute::Type::color, "Color", "red", 0.5F);
+    EXPECT_EQ(callSlot<int32_t>(attribute.get(), 6), 3);
+    EXPECT_EQ(callSlot<float>(attribute.get(), 9), 0.5F);
+    const auto event = makePtr<PluginDiagnosticEvent>(Level::warning, "caption", "description");
+    EXPECT_STREQ(callSlot<const char*>(event.get(), 8), "description");
+    const auto response = makePtr<SettingsResponse>();
+    response->setModel("{}");
+    EXPECT_EQ(callSlot<IStringMap*>(response.get(), 7), nullptr);
+    const auto model = toPtr(callSlot<IString*>(response.get(), 8));
+    EXPECT_STREQ(model->str(), "{}");
+    EXPECT_EQ(refCountOf(model.get()), 2) << "the response's reference and the caller's";
+}
+
+TEST_F(ObjectModel, everyIdOfTheChainAnswersByContent) {
+    expectInterfaces(makePtr<String>("s").get(), {"qo::sdk::IString"},
+                     {"qo::sdk::IStringMap", "qo::sdk::IString1"});
+    expectInterfaces(makePtr<StringMap>().get(), {"qo::sdk::IStringMap"}, {"qo::sdk::IString"});
+    expectInterfaces(makePtr<Attribute>("name", "value").get(), {"qo::sdk::IAttribute"},
+                     {"qo::sdk::IString"});
+    expectInterfaces(makePtr<SettingsResponse>().get(),
+                     {"qo::sdk::ISettingsResponse1", "qo::sdk::ISettingsResponse"},
+                     {"qo::sdk::ISettingsResponse0", "qo::sdk::ISettingsResponse2"});
+    expectInterfaces(makePtr<PluginDiagnosticEvent>(Level::info, "caption", "description").get(),
+                     {"qo::sdk::IPluginDiagnosticEvent", "qo::sdk::IIntegrationDiagnosticEvent"},
+                     {"qo::sdk::analytics::IPluginDiagnosticEvent", "qo::sdk::IString"});
+
+    const Ptr<IRefCountable> response = makePtr<SettingsResponse>();
+    {
+        const auto older = queryInterfacePtr<ISettingsResponse0>(response);
+        ASSERT_NE(older, nullptr);
+        EXPECT_EQ(refCountOf(response.get()), 2);
+        EXPECT_EQ(older->getValues(), nullptr);
+    }
+    EXPECT_EQ(refCountOf(response.get()), 1);
+    EXPECT_EQ(queryInterfacePtr<IStringMap>(response), nullptr);
+    EXPECT_EQ(queryInterfacePtr<IString>(static_cast<IRefCountable*>(nullptr)), nullptr);
+}
+
+Ptr<String> objectMadeAtStartUp = makePtr<String>("made before the registry");
+
+// The registry counts every destruction, so a second one shows even where memory tools do not.
+using RefCounting = ObjectCountingTest;
+
+TEST_F(RefCounting, lastReleaseDestroysAndTheRegistryHearsBothEnds) {
+    auto* string = new String("s");
+    EXPECT_EQ(createdHere(), 1);
+    EXPECT_EQ(LiveObjects::lastCreationCount, 1);
+    EXPECT_EQ(string->addRef(), 2);
+    EXPECT_EQ(string->releaseRef(), 1);
+    EXPECT_EQ(destroyedHere(), 0);
+    EXPECT_EQ(string->releaseRef(), 0);
+    EXPECT_EQ(destroyedHere(), 1);
+    EXPECT_EQ(LiveObjects::lastDestructionCount, 0);
+    if (objectMadeAtStartUp) {  // Absent in repeated runs.
+        olderDestructions = 1;
+        objectMadeAtStartUp.reset();
+        EXPECT_EQ(destroyedHere(), 2);
+    }
+}
+
+TEST_F(RefCounting, ptrOwnsExactlyTheReferencesItShould) {
+    auto* string = new String("s");
+    {
+        const Ptr<String> shared = shareToPtr(string);  // Adds one for the keeper.
+        Ptr<String> copy = shared;
+        EXPECT_EQ(string->refCountThreadUnsafe(), 3);
+        const Ptr<String> moved = std::move(copy);
+        EXPECT_EQ(copy, nullptr);
+        Ptr<IRefCountable> root = Ptr<IString>(moved);  // Converting copy, then a move.
+        EXPECT_EQ(string->refCountThreadUnsafe(), 4);
+        EXPECT_EQ(root.get(), static_cast<IRefCountable*>(string));
+        Ptr<String>& alias = copy = moved;
+        copy = alias;  // Self-assignment keeps the object.
+        EXPECT_EQ(string->refCountThreadUnsafe(), 5);
+    }
+    Ptr<String> owner = toPtr(string);  // Takes over the caller's reference.
+    EXPECT_EQ(string->refCountThreadUnsafe(), 1);
+    owner = makePtr<String>("other");
+    EXPECT_EQ(destroyedHere(), 1);
+    String* raw = owner.releasePtr();
+    EXPECT_EQ(owner, nullptr);
+    EXPECT_EQ(raw->releaseRef(), 0);
+    EXPECT_EQ(destroyedHere(), 2);
+    EXPECT_EQ(shareToPtr<String>(nullptr), nullptr);
+}
+
+TEST_F(RefCounting, concurrentReferencesDestroyTheObjectExactlyOnce) {
+    constexpr int kThreads = 4;
+    auto* string = new String("s");
+    for (int i = 1; i < kThreads; ++i)
+        string->addRef();  // One reference per thread.
+    std::atomic<bool> go{false};
+    std::atomic<int> zeroes{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            while (!go)
+                std::this_thread::yield();
+            for (int i = 0; i < 2000; ++i) {
+                string->addRef();
+                Ptr<String> copy = shareToPtr(string);
+                string->releaseRef();
+            }
+            zeroes += string->releaseRef() == 0;
+        });
+    }
+    go = true;
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(zeroes, 1);
+    EXPECT_EQ(destroyedHere(), 1);
+}
+
+}  // namespace
+}  // namespace qo::sdk::test

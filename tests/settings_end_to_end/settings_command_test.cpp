@@ -1,0 +1,149 @@
+// `lumo-host settings` against the substitute camera: get prints the dialog the plugin fills from
+// the camera, set writes through the plugin and prints what comes back, and a camera that is not
+// there or refuses the login is named in one line before the plugin starts.
+#include "host/settings_command.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "camera_client/camera_fixture.h"
+#include "host/command_line.h"
+
+namespace lumo::host {
+namespace {
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
+class SettingsCommand : public camera_test::CameraFixture {
+protected:
+    SettingsCommand() : CameraFixture(46) {}
+
+    int run(std::map<std::string, std::string> changes, const std::string& address,
+            const std::string& password) {
+        SettingsRequest request;
+        request.set = !changes.empty();
+        request.pluginPath = LUMO_PLUGIN_PATH;
+        request.device.url = "http://" + address + "/";
+        request.device.login = user();
+        request.device.password = password;
+        request.changes = std::move(changes);
+        request.unitTestOptions = {{"writeHoldOffMs", "50"}};
+        out.str("");
+        err.str("");
+        return runSettings(request, out, err);
+    }
+
+    /** The printed lines as name and value, in the order printed. */
+    std::vector<std::pair<std::string, std::string>> printed() const {
+        std::vector<std::pair<std::string, std::string>> lines;
+        std::istringstream text(out.str());
+        for (std::string line; std::getline(text, line);)
+            lines.emplace_back(line.substr(0, line.find('=')), line.substr(line.find('=') + 1));
+        return lines;
+    }
+
+    std::string value(const std::string& name) const {
+        const auto lines = printed();
+        const auto it = std::find_if(lines.begin(), lines.end(),
+                                     [&name](const auto& line) { return line.first == name; });
+        return it == lines.end() ? "(not printed)" : it->second;
+    }
+
+    /** The figure's points as "X,Y X,Y ...", to the camera's precision. */
+    std::string points(const std::string& name) const {
+        const auto figure = nlohmann::json::parse(value(name));
+        std::string text;
+        for (const auto& point : figure.at("figure").at("points")) {
+            char xy[32];
+            std::snprintf(xy, sizeof(xy), "%.3f,%.3f ", point.at(0).get<double>(),
+                          point.at(1).get<double>());
+            text += xy;
+        }
+        return text;
+    }
+
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(SettingsCommand, GetPrintsEverySettingOfTheDialogSortedWithTheCamerasValues) {
+    if (kThreadSanitizer)
+        GTEST_SKIP() << "the whole model's readback outruns the request time-out under TSan";
+    camera->parameters().set("AIX_TAMPERING_SENSITIVITY", "2");
+    camera->parameters().set("AIX_LINE_ENABLE0", "1");
+    camera->parameters().write("AIX_LINE_POSITION00", "100,200,500,600");
+
+    ASSERT_EQ(kExitOk, runLumoHost({"settings", "get", "--plugin", LUMO_PLUGIN_PATH, "--camera",
+                                    "http://" + ip() + "/onvif/device_service", "--login", user(),
+                                    "--password", password()},
+                                   out, err))
+        << err.str();
+    const auto lines = printed();
+    EXPECT_EQ(25u + 8 * 39, lines.size()) << "every setting of the dialog, repeaters expanded";
+    EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end()));
+    EXPECT_EQ("2", value("AIX_TAMPERING_SENSITIVITY"));
+    EXPECT_EQ("true", value("AIX_LINE_ENABLE1"));
+    EXPECT_EQ("0.100,0.200 0.500,0.600 ", points("AIX_LINE_POSITION1"));
+}
+
+TEST_F(SettingsCommand, SetWritesEveryChangeAndPrintsTheDialogReadBack) {
+    if (kThreadSanitizer)
+        GTEST_SKIP() << "the whole model's readback outruns the request time-out under TSan";
+    // Enabling detection stops the plugin's walk over the changes; the rest must still arrive.
+    camera->parameters().set("AIX_OBJECT_DETECTION_ENABLE", "0");
+    const std::string region =
+        R"({"figure":{"points":[[0.1,0.1],[0.1,0.5],[0.5,0.5],[0.5,0.1]]},"showOnCamera":true})";
+    ASSERT_EQ(kExitOk, run({{"AIX_OBJECT_DETECTION_ENABLE", "true"},
+                            {"AIX_PERSON_SENSITIVITY", "3"},
+                            {"AIX_REGION_ENABLE1", "true"},
+                            {"AIX_REGION_POSITION1", region}},
+                           ip(), password()))
+        << err.str();
+
+    EXPECT_EQ("1", camera->parameters().read("AIX_OBJECT_DETECTION_ENABLE").value_or(""));
+    EXPECT_EQ("3", camera->parameters().read("AIX_PERSON_SENSITIVITY").value_or(""));
+    EXPECT_EQ("true", value("AIX_OBJECT_DETECTION_ENABLE"));
+    EXPECT_EQ("3", value("AIX_PERSON_SENSITIVITY"));
+    EXPECT_EQ("true", value("AIX_REGION_ENABLE1"));
+    EXPECT_EQ("0.100,0.100 0.500,0.100 0.500,0.500 0.100,0.500 ", points("AIX_REGION_POSITION1"))
+        << "clockwise";
+
+    EXPECT_EQ(kExitUsage, run({{"AIX_NO_SUCH_SETTING", "1"}}, ip(), password()));
+    EXPECT_EQ(
+        "lumo-host: the dialog has no setting AIX_NO_SUCH_SETTING: lumo-host settings get "
+        "lists them all\n",
+        err.str());
+}
+
+TEST_F(SettingsCommand, CameraThatIsAbsentOrRefusesTheLoginIsNamedInOneLine) {
+    const std::string nobody = "127.47.255.254";  // No fixture's address ends in 254.
+    const std::string cases[][3] = {
+        {ip(), "wrong",
+         "camera at " + ip() + " refused the login \"" + user() +
+             "\": check --login and --password\n"},
+        {nobody, password(),
+         "camera at " + nobody +
+             " did not answer (Couldn't connect to server): is lumo-camera "
+             "running, or is --camera the camera's URL?\n"},
+    };
+    for (const auto& [address, password, line] : cases) {
+        EXPECT_EQ(kExitFailure, run({}, address, password)) << address;
+        EXPECT_EQ("lumo-host: " + line, err.str());
+        EXPECT_EQ("", out.str());
+    }
+}
+
+}  // namespace
+}  // namespace lumo::host
