@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every benchmark program of the build directory given.
+# Runs every benchmark program of the build directory given, then `lumo-host bench`.
 set -euo pipefail
 build=${1:-build-bench}
 for bin in "$build"/bench/bench_*; do
@@ -7,3 +7,8 @@ for bin in "$build"/bench/bench_*; do
     echo "== $(basename "$bin")"
     "$bin" --benchmark_counters_tabular=true
 done
+# Many cameras through the whole plugin at once: CPU, drops, latency, threads and memory.
+if [ -x "$build/lumo-host" ]; then
+    echo "== lumo-host bench"
+    "$build/lumo-host" bench --cameras 128 --rate 10 --seconds 30
+fi

@@ -2,6 +2,7 @@
 // SIGINT or SIGTERM.
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -40,6 +41,24 @@ bool parseListen(const std::string& text, lumo_camera::CameraOptions& options) {
     return true;
 }
 
+/** What to do about a failed listen, after the reason. */
+const char* listenAdvice(int error) {
+    switch (error) {
+        case EADDRINUSE:
+            return ": another program listens there; stop it, or pick another loopback address "
+                   "with --listen 127.0.0.N:80";
+        case EACCES:
+        case EPERM:
+            return ": run it as root (ports below 1024 need that, and the plugin always talks to "
+                   "port 80)";
+        case EADDRNOTAVAIL:
+            return ": the address is not one of this machine's; use a loopback address such as "
+                   "127.0.0.2";
+        default:
+            return "";
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +92,9 @@ int main(int argc, char** argv) {
     lumo_camera::Camera camera(options);
     try {
         camera.start();
+    } catch (const lumo_camera::ListenError& e) {
+        std::fprintf(stderr, "lumo-camera: %s%s\n", e.what(), listenAdvice(e.error));
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "lumo-camera: %s\n", e.what());
         return 1;

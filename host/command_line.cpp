@@ -8,10 +8,15 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/bench_command.h"
+#include "host/demo_command.h"
 #include "host/device_info.h"
 #include "host/media_server.h"
 #include "host/packet_printer.h"
 #include "host/plugin_library.h"
+#include "host/replay_file.h"
+#include "host/run_summary.h"
+#include "host/settings_command.h"
 
 namespace lumo::host {
 
@@ -31,11 +36,43 @@ Commands:
                       document, to the camera's device agent, waiting for the agent to finish
                       with one document before sending the next. Prints every packet the plugin
                       delivers, one line each, then a summary.
+  settings get [--camera URL] [--login NAME] [--password TEXT]
+                      Bind the camera at URL (default http://127.0.0.2/, where lumo-camera
+                      listens; login and password default to admin), open its settings dialog
+                      and print what it shows: one NAME=VALUE line per setting, sorted by name,
+                      figures as their JSON.
+  settings set NAME=VALUE... [the options of settings get]
+                      Apply the changes as a user applies the dialog, wait until the plugin's
+                      writes to the camera are over (about 5 s), then print the dialog of the
+                      camera bound afresh.
+  demo [--plugin PATH] [--camera-address ADDRESS] [--seconds N] [--rate N] [--seed N]
+       [--json] [--svg PATH] [--quiet]
+                      Start the substitute camera on ADDRESS port 80 (default 127.0.0.2;
+                      without it the demo goes on with the metadata part alone), bind it with
+                      the dialog's defaults, draw two counting lines and a region and read them
+                      back, then play N seconds (default 20) of a generated street scene, N
+                      documents per second (default 10), from scene seed N (default 1), eight
+                      times faster than real time. Prints every delivered packet (--json: one
+                      JSON object per line, the summary last; --quiet: no packets), a summary
+                      and where it drew the last frame with the figures (--svg, default
+                      demo-frame.svg in the current directory).
+  bench [--plugin PATH] [--cameras N] [--rate N] [--seconds N] [--seed N] [--json]
+                      Bind N cameras (default 128) at http://127.0.0.1/, where no camera
+                      listens, and feed each device agent N generated documents per second
+                      (default 10, paced) for N seconds (default 30), from four scenes seeded
+                      from N (default 1) and generated beforehand. Prints documents pushed,
+                      processed and dropped while the agent was busy; the plugin's CPU as a
+                      share of one core: process CPU (getrusage) less the CPU of the bench's own
+                      threads (CLOCK_THREAD_CPUTIME_ID: feeding outside the push calls, taking
+                      the deliveries, sampling), over the feed's wall time; push-to-delivery
+                      latency p50 and p99; peak thread count (sampled every 50 ms); peak (VmHWM)
+                      and current (VmRSS) resident memory. --json: one JSON object instead. The
+                      plugin's log is discarded during the run.
   help                Print this text (also --help and -h).
 
 Options:
   --plugin PATH       The plugin library. Default: liblumo_analytics_plugin.so in the
-                      directory of lumo-host.
+                      directory of lumo-host, or in the plugin folder where it was installed.
   --device-url URL    replay: the camera URL in the device information; the plugin talks to
                       the IPv4 address in it. Default: http://127.0.0.1/
   --login NAME        replay: the camera login. Default: admin
@@ -53,12 +90,17 @@ track id, boxes as X,Y,WIDTH,HEIGHT in fractions of the frame):
 
 Summary of a replay: documents pushed; processed (the plugin delivered packets for them);
 dropped (nothing came back: not a metadata document, nothing to report, or the agent was still
-busy); packets by kind; plugin objects still alive after the shutdown.
+busy); packets by kind; plugin objects still alive after the shutdown; push-to-delivery latency
+(50th and 99th percentile). The demo's summary tells documents dropped while the agent was busy
+from lost ones and adds the tracks (each should keep one track id), events by type and each
+line's count.
 
-The plugin writes its own log to the standard error stream.
+The plugin writes its own log to the standard error stream (the demo: to demo-plugin.log next to
+its picture).
 
 Exit status: 0 on success; 1 when the plugin cannot be loaded or started, a file cannot be read
-or plugin objects outlive the shutdown; 2 on a usage error.
+or is malformed, the camera does not answer or refuses the login, or plugin objects outlive the
+shutdown; 2 on a usage error.
 )";
 
 constexpr const char* kDefaultDeviceUrl = "http://127.0.0.1/";
@@ -185,25 +227,6 @@ int runVersion(const CommandLine& commandLine, std::ostream& out, std::ostream& 
     return kExitOk;
 }
 
-bool readFile(const std::string& path, std::string* outContents) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad())
-        return false;
-    *outContents = contents.str();
-    return true;
-}
-
-struct ReplayTally {
-    int pushed = 0;
-    int processed = 0;
-    int dropped = 0;
-    std::map<PacketKind, int> packets;
-};
-
 int runReplay(const CommandLine& commandLine, std::ostream& out, std::ostream& err) {
     const auto library = loadLibrary(commandLine, err);
     if (!library)
@@ -227,18 +250,19 @@ int runReplay(const CommandLine& commandLine, std::ostream& out, std::ostream& e
     constexpr std::chrono::milliseconds kQuiet(50);
 
     int status = kExitOk;
-    ReplayTally tally;
+    RunSummary tally;
     int64_t timestampUs = commandLine.startUs;
     for (const std::string& path : commandLine.files) {
         std::string document;
-        if (!readFile(path, &document)) {
-            err << "lumo-host: cannot read " << path << std::endl;
+        if (const std::string reason = readReplayFile(path, &document); !reason.empty()) {
+            err << "lumo-host: " << reason << std::endl;
             status = kExitFailure;
             continue;
         }
         out << "# " << path << " t=" << timestampUs << std::endl;
         const size_t before = handler.packetCount();
         ++tally.pushed;
+        const auto pushedAt = std::chrono::steady_clock::now();
         if (!server.pushMetadata(camera, std::move(document), timestampUs, &error))
             err << "lumo-host: " << path << ": the agent refused the document: " << error
                 << std::endl;
@@ -246,31 +270,24 @@ int runReplay(const CommandLine& commandLine, std::ostream& out, std::ostream& e
             handler.waitUntilQuiet(before, kQuiet, commandLine.firstPacketWait);
         timestampUs += commandLine.stepUs;
 
-        auto packets = handler.takePackets();
+        auto packets = handler.takeDeliveries();
         // Packets of one document arrive in any order; a fixed order makes runs comparable.
         std::stable_sort(packets.begin(), packets.end(), [](const auto& a, const auto& b) {
-            return packetKind(a.get()) < packetKind(b.get());
+            return packetKind(a.packet.get()) < packetKind(b.packet.get());
         });
-        for (const auto& packet : packets) {
-            ++tally.packets[packetKind(packet.get())];
-            out << formatPacketLine(packet.get()) << "\n";
+        for (const auto& delivery : packets) {
+            ++tally.packets[packetKind(delivery.packet.get())];
+            tally.latenciesMs.push_back(
+                std::chrono::duration<double, std::milli>(delivery.arrivedAt - pushedAt).count());
+            out << formatPacketLine(delivery.packet.get()) << "\n";
         }
         ++(packets.empty() ? tally.dropped : tally.processed);
         out.flush();
     }
 
     const ShutdownReport report = server.shutdown();
-    out << "documents: " << tally.pushed << " pushed, " << tally.processed << " processed, "
-        << tally.dropped << " dropped\n";
-    out << "packets:";
-    for (PacketKind kind : {PacketKind::object, PacketKind::bestShot, PacketKind::event}) {
-        out << (kind == PacketKind::object ? " " : ", ") << tally.packets[kind] << " "
-            << packetKindName(kind);
-    }
-    if (tally.packets[PacketKind::unknown] > 0)
-        out << ", " << tally.packets[PacketKind::unknown] << " unknown";
-    out << "\n";
-    out << "plugin objects alive after shutdown: " << report.describeLiveObjects() << std::endl;
+    tally.liveObjects = report.describeLiveObjects();
+    printSummary(out, tally);
     if (report.liveCount > 0) {
         err << "lumo-host: the plugin did not release " << report.describeLiveObjects()
             << std::endl;
@@ -286,6 +303,12 @@ const char* helpText() {
 }
 
 int runLumoHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && args[0] == "settings")
+        return runSettingsCommand(args, out, err);
+    if (!args.empty() && args[0] == "bench")
+        return runBenchCommand({args.begin() + 1, args.end()}, out, err);
+    if (!args.empty() && args[0] == "demo")
+        return runDemoCommand({args.begin() + 1, args.end()}, out, err);
     CommandLine commandLine;
     try {
         commandLine = parseCommandLine(args);

@@ -12,9 +12,9 @@ void DeviceAgentHandler::handleMetadataPacket(IMetadataPacket* metadataPacket) {
     Ptr<IMetadataPacket> packet = qo::sdk::shareToPtr(metadataPacket);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_packets.push_back(std::move(packet));
-        ++m_packetCount;
         m_lastPacketTime = Clock::now();
+        m_packets.push_back({std::move(packet), m_lastPacketTime});
+        ++m_packetCount;
     }
     m_packetArrived.notify_all();
 }
@@ -36,11 +36,18 @@ void DeviceAgentHandler::handleManifest(const qo::sdk::IString* manifest) {
 
 std::vector<Ptr<IMetadataPacket>> DeviceAgentHandler::takePackets() {
     std::vector<Ptr<IMetadataPacket>> packets;
+    for (Delivery& delivery : takeDeliveries())
+        packets.push_back(std::move(delivery.packet));
+    return packets;
+}
+
+std::vector<DeviceAgentHandler::Delivery> DeviceAgentHandler::takeDeliveries() {
+    std::vector<Delivery> deliveries;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        packets.swap(m_packets);
+        deliveries.swap(m_packets);
     }
-    return packets;  // Released outside the lock: a release may run the plugin's destructors.
+    return deliveries;  // Released outside the lock: a release may run the plugin's destructors.
 }
 
 size_t DeviceAgentHandler::packetCount() const {

@@ -29,8 +29,15 @@ public:
     void handleDiagnosticEvent(qo::sdk::IPluginDiagnosticEvent* event) override;
     void handleManifest(const qo::sdk::IString* manifest) override;
 
+    struct Delivery {
+        qo::sdk::Ptr<qo::sdk::analytics::IMetadataPacket> packet;
+        std::chrono::steady_clock::time_point arrivedAt;
+    };
+
     /** The packets received since the last call, in order of arrival. */
     std::vector<qo::sdk::Ptr<qo::sdk::analytics::IMetadataPacket>> takePackets();
+    /** The same with the moment each one arrived. */
+    std::vector<Delivery> takeDeliveries();
 
     /** Packets received since this handler was made, taken or not. */
     size_t packetCount() const;
@@ -51,8 +58,7 @@ private:
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_packetArrived;
-    std::vector<qo::sdk::Ptr<qo::sdk::analytics::IMetadataPacket>>
-        m_packets;                                // Guarded by m_mutex.
+    std::vector<Delivery> m_packets;              // Guarded by m_mutex.
     size_t m_packetCount = 0;                     // Guarded by m_mutex.
     Clock::time_point m_lastPacketTime;           // Guarded by m_mutex.
     std::vector<DiagnosticEventRecord> m_events;  // Guarded by m_mutex.

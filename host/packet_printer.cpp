@@ -3,210 +3,157 @@
 #include <cstdio>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "qo/kit/utils.h"
-#include "qo/sdk/analytics/i_event_metadata.h"
-#include "qo/sdk/analytics/i_event_metadata_packet.h"
-#include "qo/sdk/analytics/i_object_metadata.h"
-#include "qo/sdk/analytics/i_object_metadata_packet.h"
-#include "qo/sdk/analytics/i_object_track_best_shot_packet.h"
-#include "qo/sdk/ptr.h"
+#include "qo/sdk/helpers/uuid_helper.h"
 
 namespace lumo::host {
 
 namespace {
 
-using qo::sdk::IAttribute;
-using qo::sdk::Ptr;
-using qo::sdk::queryInterfacePtr;
-using qo::sdk::Uuid;
-using qo::sdk::analytics::ICompoundMetadataPacket;
-using qo::sdk::analytics::IEventMetadata;
-using qo::sdk::analytics::IEventMetadata0;
-using qo::sdk::analytics::IEventMetadata1;
-using qo::sdk::analytics::IEventMetadataPacket0;
-using qo::sdk::analytics::IMetadata;
-using qo::sdk::analytics::IMetadataPacket;
-using qo::sdk::analytics::IObjectMetadata;
-using qo::sdk::analytics::IObjectMetadataPacket0;
-using qo::sdk::analytics::IObjectTrackBestShotPacket0;
-using qo::sdk::analytics::IObjectTrackBestShotPacket1;
 using qo::sdk::analytics::Rect;
+using Item = PacketRecord::Item;
 
-std::string text(const char* s) {
-    return s ? s : "";
+std::string quoted(const std::string& s) {
+    return qo::kit::utils::toString(s);
 }
 
-std::string quoted(const char* s) {
-    return qo::kit::utils::toString(text(s));
-}
-
-std::string typeOf(const IMetadata& item) {
-    const std::string typeId = text(item.typeId());
-    return typeId.empty() ? "(no type)" : typeId;
-}
-
-void appendBox(std::ostringstream& line, const Rect& box) {
-    if (box == Rect())
+void appendBox(std::ostringstream& line, const std::optional<Rect>& box) {
+    if (!box)
         return;
     char buffer[96];
-    std::snprintf(buffer, sizeof(buffer), " box=%.3f,%.3f,%.3f,%.3f", box.x, box.y, box.width,
-                  box.height);
+    std::snprintf(buffer, sizeof(buffer), " box=%.3f,%.3f,%.3f,%.3f", box->x, box->y, box->width,
+                  box->height);
     line << buffer;
 }
 
-void appendConfidence(std::ostringstream& line, float confidence) {
-    if (confidence == 1.0F)
-        return;
-    char buffer[32];
-    std::snprintf(buffer, sizeof(buffer), " confidence=%.2f", confidence);
-    line << buffer;
-}
-
-// Reads attributes through any object that has getAttribute() and attributeCount().
-template <class WithAttributes>
-void appendAttributes(std::ostringstream& line, const WithAttributes& object) {
-    const int32_t count = object.attributeCount();
-    if (count <= 0)
+void appendAttributes(std::ostringstream& line, const std::vector<PacketRecord::Attribute>& list) {
+    if (list.empty())
         return;
     line << " {";
-    for (int32_t i = 0; i < count; ++i) {
-        const Ptr<const IAttribute> attribute(object.getAttribute(i));
-        if (i > 0)
-            line << ", ";
-        if (!attribute) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        line << (i > 0 ? ", " : "");
+        if (list[i])
+            line << list[i]->first << ": " << list[i]->second;
+        else
             line << "(null)";
-            continue;
-        }
-        line << text(attribute->name()) << ": " << text(attribute->value());
     }
     line << "}";
 }
 
-void appendObjectItem(std::ostringstream& line, const IMetadata& item) {
-    line << typeOf(item);
-    if (const auto object = queryInterfacePtr<const IObjectMetadata>(&item)) {
-        const char* subtype = object->subtype();
-        if (subtype && *subtype)
-            line << " subtype=" << quoted(subtype);
-        Uuid trackId;
-        object->getTrackId(&trackId);
-        line << " track=" << shortTrackId(trackId);
-        Rect box;
-        object->getBoundingBox(&box);
-        appendBox(line, box);
-    }
-    appendConfidence(line, item.confidence());
-    appendAttributes(line, item);
-}
-
-void appendEventItem(std::ostringstream& line, const IMetadata& item) {
-    line << typeOf(item);
-    if (const auto event1 = queryInterfacePtr<const IEventMetadata1>(&item)) {
-        Uuid trackId;
-        event1->getTrackId(&trackId);
-        line << " track=" << shortTrackId(trackId);
-    }
-    if (const auto event = queryInterfacePtr<const IEventMetadata0>(&item)) {
-        line << (event->isActive() ? " active" : " inactive");
-        line << " caption=" << quoted(event->caption());
-        line << " description=" << quoted(event->description());
-    }
-    if (const auto event2 = queryInterfacePtr<const IEventMetadata>(&item)) {
-        const char* key = event2->key();
-        if (key && *key)
-            line << " key=" << quoted(key);
-    }
-    appendConfidence(line, item.confidence());
-    appendAttributes(line, item);
-}
-
-void appendItems(std::ostringstream& line, const ICompoundMetadataPacket& packet, PacketKind kind) {
-    line << " dur=" << packet.durationUs() << ":";
-    const int32_t count = packet.count();
-    if (count <= 0) {
-        line << " (empty)";
+void appendItem(std::ostringstream& line, const Item& item) {
+    if (!item.present) {
+        line << "(null)";
         return;
     }
-    for (int32_t i = 0; i < count; ++i) {
-        line << (i > 0 ? "; " : " ");
-        const Ptr<const IMetadata> item(packet.getAt(i));
-        if (!item) {
-            line << "(null)";
-            continue;
-        }
-        if (kind == PacketKind::event)
-            appendEventItem(line, *item);
-        else
-            appendObjectItem(line, *item);
+    line << (item.typeId.empty() ? "(no type)" : item.typeId);
+    if (!item.subtype.empty())
+        line << " subtype=" << quoted(item.subtype);
+    if (item.hasTrackId)
+        line << " track=" << shortTrackId(item.trackId);
+    appendBox(line, item.box);
+    if (item.isEvent) {
+        line << (item.active ? " active" : " inactive") << " caption=" << quoted(item.caption)
+             << " description=" << quoted(item.description);
     }
+    if (!item.key.empty())
+        line << " key=" << quoted(item.key);
+    if (item.confidence != 1.0F) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof(buffer), " confidence=%.2f", item.confidence);
+        line << buffer;
+    }
+    appendAttributes(line, item.attributes);
 }
 
-void appendBestShot(std::ostringstream& line, const IObjectTrackBestShotPacket0& packet) {
-    Uuid trackId;
-    packet.getTrackId(&trackId);
-    line << " track=" << shortTrackId(trackId);
-    Rect box;
-    packet.getBoundingBox(&box);
-    appendBox(line, box);
-    const char* url = packet.imageUrl();
-    if (url && *url)
-        line << " url=" << quoted(url);
-    if (packet.imageDataSize() > 0) {
-        line << " image=" << packet.imageDataSize() << " bytes";
-        const char* format = packet.imageDataFormat();
-        if (format && *format)
-            line << " " << quoted(format);
+nlohmann::json itemJson(const Item& item) {
+    if (!item.present)
+        return nullptr;
+    nlohmann::json json = {{"type", item.typeId}};
+    if (!item.subtype.empty())
+        json["subtype"] = item.subtype;
+    if (item.hasTrackId)
+        json["track"] = qo::sdk::UuidHelper::toStdString(
+            item.trackId, qo::sdk::UuidHelper::FormatOptions::hyphens);
+    if (item.box)
+        json["box"] = {item.box->x, item.box->y, item.box->width, item.box->height};
+    if (item.isEvent) {
+        json["active"] = item.active;
+        json["caption"] = item.caption;
+        json["description"] = item.description;
     }
+    if (!item.key.empty())
+        json["key"] = item.key;
+    if (item.confidence != 1.0F)
+        json["confidence"] = item.confidence;
+    if (!item.attributes.empty()) {
+        json["attributes"] = nlohmann::json::object();
+        for (const auto& attribute : item.attributes) {
+            if (attribute)
+                json["attributes"][attribute->first] = attribute->second;
+        }
+    }
+    return json;
 }
 
 }  // namespace
 
-PacketKind packetKind(const IMetadataPacket* packet) {
-    if (!packet)
-        return PacketKind::unknown;
-    // The unversioned ids, which every version of these packets answers.
-    if (queryInterfacePtr<const IObjectMetadataPacket0>(packet))
-        return PacketKind::object;
-    if (queryInterfacePtr<const IEventMetadataPacket0>(packet))
-        return PacketKind::event;
-    if (queryInterfacePtr<const IObjectTrackBestShotPacket0>(packet))
-        return PacketKind::bestShot;
-    return PacketKind::unknown;
-}
-
-const char* packetKindName(PacketKind kind) {
-    switch (kind) {
-        case PacketKind::object:
-            return "object";
-        case PacketKind::bestShot:
-            return "best-shot";
-        case PacketKind::event:
-            return "event";
-        case PacketKind::unknown:
-            break;
-    }
-    return "unknown";
-}
-
-std::string formatPacketLine(const IMetadataPacket* packet) {
+std::string formatPacketLine(const qo::sdk::analytics::IMetadataPacket* packet) {
     if (!packet)
         return "(null packet)";
-    const PacketKind kind = packetKind(packet);
+    return formatPacketLine(readPacket(packet));
+}
+
+std::string formatPacketLine(const PacketRecord& record) {
     std::ostringstream line;
-    line << packetKindName(kind) << " t=" << packet->timestampUs();
-    if (kind == PacketKind::bestShot) {
-        if (const auto bestShot = queryInterfacePtr<const IObjectTrackBestShotPacket0>(packet))
-            appendBestShot(line, *bestShot);
-        if (const auto withAttributes =
-                queryInterfacePtr<const IObjectTrackBestShotPacket1>(packet))
-            appendAttributes(line, *withAttributes);
-    } else if (const auto compound = queryInterfacePtr<const ICompoundMetadataPacket>(packet)) {
-        appendItems(line, *compound, kind);
+    line << packetKindName(record.kind) << " t=" << record.timestampUs;
+    if (record.kind == PacketKind::bestShot) {
+        const Item& shot = record.bestShot;
+        if (shot.hasTrackId)
+            line << " track=" << shortTrackId(shot.trackId);
+        appendBox(line, shot.box);
+        if (!record.imageUrl.empty())
+            line << " url=" << quoted(record.imageUrl);
+        if (record.imageDataSize > 0) {
+            line << " image=" << record.imageDataSize << " bytes";
+            if (!record.imageDataFormat.empty())
+                line << " " << quoted(record.imageDataFormat);
+        }
+        appendAttributes(line, shot.attributes);
+    } else if (record.compound) {
+        line << " dur=" << record.durationUs << ":";
+        if (record.items.empty())
+            line << " (empty)";
+        for (size_t i = 0; i < record.items.size(); ++i) {
+            line << (i > 0 ? "; " : " ");
+            appendItem(line, record.items[i]);
+        }
     }
     return line.str();
 }
 
-std::string shortTrackId(const Uuid& trackId) {
+std::string formatPacketJson(const PacketRecord& record) {
+    nlohmann::json json = {{"kind", packetKindName(record.kind)}, {"t", record.timestampUs}};
+    if (record.kind == PacketKind::bestShot) {
+        json.update(itemJson(record.bestShot));
+        json.erase("type");
+        if (!record.imageUrl.empty())
+            json["url"] = record.imageUrl;
+        if (record.imageDataSize > 0) {
+            json["imageBytes"] = record.imageDataSize;
+            json["imageFormat"] = record.imageDataFormat;
+        }
+    } else if (record.compound) {
+        json["dur"] = record.durationUs;
+        json["items"] = nlohmann::json::array();
+        for (const Item& item : record.items)
+            json["items"].push_back(itemJson(item));
+    }
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string shortTrackId(const qo::sdk::Uuid& trackId) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string digits;
     for (size_t i = 0; i < 4; ++i) {

@@ -12,25 +12,29 @@
 // digits; boxes are x, y, width, height as fractions of the frame, left out when unset; texts are
 // quoted in C literal syntax.
 //
+// For programs the same packet is also one line of JSON, with the whole track id and the box as
+// an array:
+//
+//   {"kind":"object","t":1100000,"dur":1,"items":[{"type":"qo.lumo.Human",
+//       "track":"5c1e9a07-...","box":[0.25,0.25,0.25,0.5],"attributes":{"qo.sys.color":"Green"}}]}
+//
 // Threading: free functions without shared state; packets are only read.
 #pragma once
 
 #include <string>
 
+#include "host/packet_record.h"
 #include "qo/sdk/analytics/i_metadata_packet.h"
 #include "qo/sdk/uuid.h"
 
 namespace lumo::host {
 
-enum class PacketKind { object, bestShot, event, unknown };
-
-PacketKind packetKind(const qo::sdk::analytics::IMetadataPacket* packet);
-
-/** "object", "best-shot", "event", "unknown": the first word of a packet line. */
-const char* packetKindName(PacketKind kind);
-
 /** The packet's line, without a line feed. */
 std::string formatPacketLine(const qo::sdk::analytics::IMetadataPacket* packet);
+std::string formatPacketLine(const PacketRecord& record);
+
+/** The packet as one line of JSON, without a line feed. */
+std::string formatPacketJson(const PacketRecord& record);
 
 /** The first eight hexadecimal digits of a track id. */
 std::string shortTrackId(const qo::sdk::Uuid& trackId);

@@ -9,6 +9,10 @@ namespace lumo::host {
 
 namespace {
 
+constexpr const char* kBuildOrName = " (build it with make, or give its path with --plugin)";
+constexpr const char* kNameThePlugin =
+    " (give the path of the built liblumo_analytics_plugin.so with --plugin)";
+
 std::string directoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -27,7 +31,17 @@ std::string PluginLibrary::defaultPath() {
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
     if (length <= 0)
         return std::string("./") + kFileName;
-    return directoryOf(std::string(buffer, static_cast<size_t>(length))) + "/" + kFileName;
+    const std::string directory = directoryOf(std::string(buffer, static_cast<size_t>(length)));
+    const std::string beside = directory + "/" + kFileName;
+#ifdef LUMO_PLUGIN_INSTALL_DIR
+    // Installed, lumo-host lies in bin and the plugin in the plugin folder of the same prefix.
+    const std::string folder = LUMO_PLUGIN_INSTALL_DIR;
+    const std::string installed =
+        (folder.rfind('/', 0) == 0 ? folder : directory + "/../" + folder) + "/" + kFileName;
+    if (access(beside.c_str(), F_OK) != 0 && access(installed.c_str(), F_OK) == 0)
+        return installed;
+#endif
+    return beside;
 }
 
 PluginLibrary::PluginLibrary(PluginEntryPoints entryPoints)
@@ -39,14 +53,15 @@ std::unique_ptr<PluginLibrary> PluginLibrary::load(const std::string& path, std:
 
     struct stat status {};
     if (path.empty() || stat(filePath.c_str(), &status) != 0) {
-        *outError = "plugin library not found: " + path;
+        *outError = "plugin library not found: " + path + kBuildOrName;
         return nullptr;
     }
 
     void* const handle = dlopen(filePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* const reason = dlerror();
-        *outError = "cannot load the plugin library: " + std::string(reason ? reason : path);
+        *outError = "cannot load the plugin library: " + std::string(reason ? reason : path) +
+                    kNameThePlugin;
         return nullptr;
     }
 
@@ -62,7 +77,8 @@ std::unique_ptr<PluginLibrary> PluginLibrary::load(const std::string& path, std:
     if (missing) {
         // None of its code has run beyond its initialisers, so this one may go again.
         dlclose(handle);
-        *outError = path + " is not the LUMO analytics plugin: it does not export " + missing;
+        *outError = path + " is not the LUMO analytics plugin: it does not export " + missing +
+                    kNameThePlugin;
         return nullptr;
     }
     resolve(handle, "createQoPlugin", &entryPoints.createPlugin);

@@ -19,7 +19,8 @@ class PluginLibrary {
 public:
     static constexpr const char* kFileName = "liblumo_analytics_plugin.so";
 
-    /** kFileName in the directory of the running executable. */
+    /** kFileName in the directory of the running executable or, where it is not, in the plugin
+     * folder of the prefix the executable was installed into. */
     static std::string defaultPath();
 
     /**

@@ -1,0 +1,196 @@
+#include "host/settings_command.h"
+
+#include <memory>
+
+#include "host/camera_check.h"
+#include "host/command_line.h"
+#include "host/media_server.h"
+#include "host/plugin_library.h"
+
+namespace lumo::host {
+
+namespace {
+
+// Where lumo-camera listens when started without options.
+constexpr const char* kDefaultCameraUrl = "http://127.0.0.2/";
+constexpr const char* kDefaultLogin = "admin";
+constexpr const char* kDefaultPassword = "admin";
+
+bool parseSettingsArguments(const std::vector<std::string>& args, SettingsRequest* request,
+                            bool* outHelp, std::string* outError) {
+    request->device.url = kDefaultCameraUrl;
+    request->device.login = kDefaultLogin;
+    request->device.password = kDefaultPassword;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            *outHelp = true;
+            return true;
+        }
+    }
+    if (args.size() < 2 || (args[1] != "get" && args[1] != "set")) {
+        *outError = "settings needs get or set";
+        return false;
+    }
+    request->set = args[1] == "set";
+
+    for (size_t i = 2; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) == 0) {
+            if (arg != "--plugin" && arg != "--camera" && arg != "--login" && arg != "--password") {
+                *outError = "unknown option " + arg;
+                return false;
+            }
+            if (i + 1 >= args.size()) {
+                *outError = arg + " needs a value";
+                return false;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--plugin")
+                request->pluginPath = value;
+            else if (arg == "--camera")
+                request->device.url = value;
+            else if (arg == "--login")
+                request->device.login = value;
+            else
+                request->device.password = value;
+            continue;
+        }
+        const size_t equals = arg.find('=');
+        if (!request->set || equals == std::string::npos || equals == 0) {
+            *outError = request->set ? "settings set wants NAME=VALUE, not " + arg
+                                     : "settings get takes no " + arg;
+            return false;
+        }
+        request->changes[arg.substr(0, equals)] = arg.substr(equals + 1);
+    }
+    if (request->set && request->changes.empty()) {
+        *outError = "settings set needs at least one NAME=VALUE";
+        return false;
+    }
+    if (cameraAddress(request->device.url).empty()) {
+        *outError = "--camera " + request->device.url +
+                    " holds no IPv4 address, which is what the plugin reaches the camera at";
+        return false;
+    }
+    if (request->pluginPath.empty())
+        request->pluginPath = PluginLibrary::defaultPath();
+    return true;
+}
+
+/** Starts the server and binds the camera; says why not on `err`. */
+bool bindCamera(MediaServer& server, const SettingsRequest& request, MediaServer::CameraId* camera,
+                std::ostream& err) {
+    std::string error;
+    if (!server.start(&error) || !server.addCamera(request.device, camera, &error)) {
+        err << "lumo-host: " << error << std::endl;
+        return false;
+    }
+    return true;
+}
+
+/** @return Whether the readback should follow; *status holds the exit status so far. */
+bool applyChanges(const PluginLibrary& library, const SettingsRequest& request,
+                  const MediaServerOptions& options, std::ostream& err, int* status) {
+    MediaServer server(library.entryPoints(), options);
+    MediaServer::CameraId camera = 0;
+    *status = kExitFailure;
+    if (!bindCamera(server, request, &camera, err))
+        return false;
+    for (const auto& [name, value] : request.changes) {
+        if (server.settingsDefaults().count(name) == 0) {
+            err << "lumo-host: the dialog has no setting " << name
+                << ": lumo-host settings get lists them all" << std::endl;
+            *status = kExitUsage;
+            return false;
+        }
+    }
+
+    SettingsAnswer answer = server.changeSettings(camera, request.changes);
+    // After enabling object detection the plugin writes nothing more until the dialog is applied
+    // again, as a user then does; with nothing left to write this second round writes nothing.
+    if (answer.ok)
+        answer = server.changeSettings(camera, {});
+    if (!answer.ok) {
+        err << "lumo-host: the plugin refused the settings: " << answer.error << std::endl;
+        return false;
+    }
+
+    // The plugin's write threads and its hold-off keep the agent alive until they are over.
+    const ShutdownReport report = server.shutdown(request.writeWait);
+    *status = kExitOk;
+    if (report.liveCount > 0) {
+        err << "lumo-host: the plugin's writes to the camera at "
+            << cameraAddress(request.device.url) << " did not end within "
+            << request.writeWait.count() / 1000.0 << " s: the values below may not show them"
+            << std::endl;
+        *status = kExitFailure;
+    }
+    return true;
+}
+
+int printDialog(const PluginLibrary& library, const SettingsRequest& request,
+                const MediaServerOptions& options, std::ostream& out, std::ostream& err) {
+    MediaServer server(library.entryPoints(), options);
+    MediaServer::CameraId camera = 0;
+    if (!bindCamera(server, request, &camera, err))
+        return kExitFailure;
+    const SettingsAnswer answer = server.pluginSideSettings(camera);
+    if (!answer.ok) {
+        err << "lumo-host: the plugin could not read the camera's settings: " << answer.error
+            << std::endl;
+        return kExitFailure;
+    }
+    for (const auto& [name, value] : server.cameraSettings(camera))
+        out << name << '=' << value << '\n';
+    out.flush();
+
+    const ShutdownReport report = server.shutdown();
+    if (report.liveCount > 0) {
+        err << "lumo-host: the plugin did not release " << report.describeLiveObjects()
+            << std::endl;
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int runSettings(const SettingsRequest& request, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const auto library = PluginLibrary::load(request.pluginPath, &error);
+    if (!library) {
+        err << "lumo-host: " << error << std::endl;
+        return kExitFailure;
+    }
+    error = checkCamera(cameraAddress(request.device.url), request.device.login,
+                        request.device.password);
+    if (!error.empty()) {
+        err << "lumo-host: " << error << std::endl;
+        return kExitFailure;
+    }
+
+    MediaServerOptions options;
+    options.unitTestOptions = request.unitTestOptions;
+    int status = kExitOk;
+    if (request.set && !applyChanges(*library, request, options, err, &status))
+        return status;
+    const int printed = printDialog(*library, request, options, out, err);
+    return printed != kExitOk ? printed : status;
+}
+
+int runSettingsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    SettingsRequest request;
+    bool help = false;
+    std::string error;
+    if (!parseSettingsArguments(args, &request, &help, &error)) {
+        err << "lumo-host: " << error << " (see lumo-host --help)" << std::endl;
+        return kExitUsage;
+    }
+    if (help) {
+        out << helpText();
+        return kExitOk;
+    }
+    return runSettings(request, out, err);
+}
+
+}  // namespace lumo::host
