@@ -131,6 +131,9 @@ void DeviceAgent::pushObject(const Metadata::_Payload* payload, int64_t timestam
 
     auto packet = makePtr<ObjectMetadataPacket>();
     packet->setDurationUs(1);
+    // A packet whose objects are all hidden still goes out: it carries the document's time, not
+    // the "never set" -1.
+    packet->setTimestampUs(timestampUs);
     bool handled = false;
 
     for (int32_t i = 0; i < payload->objectCount; ++i) {
