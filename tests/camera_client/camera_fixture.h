@@ -1,8 +1,6 @@
-// A substitute camera on a loopback address at port 80, the port the plugin always uses, started
-// for one test. Each fixture names its own block of loopback addresses (127.BLOCK.x.y); each test
-// takes an address derived from its name and moves on when another test process holds it. Where
-// port 80 cannot be bound the test skips with the reason. The fixture runs on the test's thread;
-// the camera answers on its own.
+// A substitute camera at port 80 (the plugin's port) of a loopback address, one per test. Each
+// fixture has its own block 127.BLOCK.x.y; a test takes an address hashed from its name, moves on
+// when another test process holds it, and skips where port 80 cannot be bound.
 #pragma once
 
 #include <gtest/gtest.h>

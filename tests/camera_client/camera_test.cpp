@@ -1,16 +1,12 @@
-// The substitute camera itself: its parameter table, its digest login on the wire (through curl's
-// command line, and with answers made by hand), and its life cycle.
+// The substitute camera itself: its parameter table, its digest login on the wire through curl's
+// command line (with answers made by hand where a test needs them), and its life cycle. The whole
+// model's readback in tests/settings reads the default of every parameter the plugin uses.
 #include <gtest/gtest.h>
-
-#include <curl/curl.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <future>
-#include <set>
-#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -22,48 +18,15 @@ namespace {
 
 using Result = ParameterTable::WriteResult;
 
-TEST(ParameterTableTest, EveryParameterOfThePluginHasADefaultAtSlotsZeroToSeven) {
-    const ParameterTable table;
-    std::istringstream names(
-        "AIX_EXCLUDE_REGION_ENABLE AIX_EXCLUDE_REGION_TYPE AIX_EXCLUDE_REGION_PERSON_ENABLE "
-        "AIX_EXCLUDE_REGION_BICYCLE_ENABLE AIX_EXCLUDE_REGION_CAR_ENABLE AIX_REGION_ENABLE "
-        "AIX_REGION_EVENT_PERSON_APPEAR AIX_REGION_EVENT_CAR_STAY AIX_REGION_EVENT_PERSON_ENTER "
-        "AIX_REGION_EVENT_BICYCLE_DIRECTION AIX_REGION_EVENT_CAR_EXIT AIX_LINE_ENABLE "
-        "AIX_REGION_EVENT_PERSON_LOITERING AIX_REGION_EVENT_STAYDURATION AIX_LINE_COUNT_RESET "
-        "AIX_REGION_EVENT_LOITERINGDURATION AIX_LINE_PERSON_ENABLE AIX_LINE_BICYCLE_ENABLE "
-        "AIX_LINE_CAR_ENABLE AIX_LINE_COUNTOSD_DISPLAY_ENABLE AIX_LINE_COUNTOSD_DISPLAY_EVENT_TYPE "
-        "AIX_LINE_COUNTOSD_STRING AIX_LINE_COUNTOSD_X AIX_LINE_COUNTOSD_Y AIX_LINE_COUNTOSD_COLOR "
-        "AIX_LINE_COUNTOSD_FONTSIZE AIX_REGION_DISPLAY_ENABLE AIX_EXCLUDE_REGION_DISPLAY_ENABLE "
-        "AIX_LINE_DISPLAY_ENABLE AIX_LINE_DIRECTION AIX_LINE_COUNT_ENABLE AIX_REGION_CLEAR "
-        "AIX_EXCLUDE_REGION_CLEAR AIX_LINE_CLEAR AIX_REGION_POSITION AIX_EXCLUDE_REGION_POSITION "
-        "AIX_LINE_POSITION AIX_REGION_CURRENT_POSITION AIX_EXCLUDE_REGION_CURRENT_POSITION "
-        "AIX_LINE_CURRENT_POSITION");
-    for (std::string name; names >> name;) {
-        for (char slot = '0'; slot <= '7'; ++slot)
-            EXPECT_TRUE(table.read(name + slot)) << name << slot;
-        EXPECT_FALSE(table.read(name + '8')) << name;
-    }
-    for (const char* own : {"TS_CALIBRATION", "HL_DURATION", "AIX_LINE_COUNT_RESET_ALL"})
-        EXPECT_FALSE(table.read(own)) << own << " stays in the plugin";
-    EXPECT_EQ(table.read("AIX_OBJECT_DETECTION_SIZE"), "0,0,23,21,3840,2160,3840,2160");
-}
-
 TEST(ParameterTableTest, FiguresAreStoredAndReadInTheCamerasReplyForms) {
     ParameterTable table;
     ASSERT_EQ(table.write("AIX_REGION_POSITION22", "100,100,500,100,500,500"), Result::ok);
     EXPECT_EQ(table.read("AIX_REGION_CURRENT_POSITION2"), "1,100,100,500,100,500,500");
-    EXPECT_EQ(table.read("AIX_REGION_POSITION2"), "100,100,500,100,500,500");
-    EXPECT_EQ(table.read("AIX_REGION_CURRENT_POSITION3"), "0");
-    EXPECT_EQ(table.read("AIX_EXCLUDE_REGION_CURRENT_POSITION2"), "0");
-    ASSERT_EQ(table.write("AIX_LINE_POSITION00", "100,200,500,600"), Result::ok);
-    EXPECT_EQ(table.read("AIX_LINE_CURRENT_POSITION0"), "1,100,200,500,600");
     ASSERT_EQ(table.write("AIX_LINE_POSITION00", "1,2,3,4,5,6"), Result::ok);
     EXPECT_EQ(table.read("AIX_LINE_CURRENT_POSITION0"), "2;1,2,3,4;3,4,5,6");
-
-    table.write("AIX_EXCLUDE_REGION_POSITION55", "0,0,999,0,999,999");
-    ASSERT_EQ(table.write("AIX_EXCLUDE_REGION_CLEAR5", "0"), Result::ok);
-    EXPECT_EQ(table.read("AIX_EXCLUDE_REGION_CURRENT_POSITION5"), "0");
-    EXPECT_EQ(table.read("AIX_EXCLUDE_REGION_POSITION5"), "0");
+    ASSERT_EQ(table.write("AIX_LINE_CLEAR0", "0"), Result::ok);
+    EXPECT_EQ(table.read("AIX_LINE_CURRENT_POSITION0"), "0");
+    EXPECT_EQ(table.read("AIX_LINE_POSITION0"), "0");
 
     // The test hook reports a shape cut into parts until the next write.
     table.reportInParts("AIX_REGION_CURRENT_POSITION1", {"0,100,300,100", "0,600,300,600"});
@@ -80,7 +43,6 @@ TEST(ParameterTableTest, RefusesUnknownNamesBadPositionsAndPartialBatches) {
         {"AIX_REGION_CURRENT_POSITION0", "1,1", Result::unknownName},
         {"AIX_REGION_POSITION01", "1,1", Result::unknownName},  // slot not doubled
         {"AIX_REGION_POSITION00", "1,1,2", Result::invalidValue},
-        {"AIX_REGION_POSITION00", "1,x", Result::invalidValue},
         {"AIX_REGION_POSITION00", "1,1001", Result::invalidValue}};
     for (const auto& [name, value, result] : writes)
         EXPECT_EQ(table.write(name, value), result) << name << "=" << value;
@@ -95,13 +57,15 @@ class CameraOnLoopback : public camera_test::CameraFixture {
 protected:
     CameraOnLoopback() : CameraFixture(24) {}
 
-    // Through a client none of us wrote, curl's command line: the body, then a line with the
-    // HTTP status.
-    std::string curl(const std::string& login, const std::string& query) {
-        FILE* pipe = popen(("/usr/bin/curl -s -S --max-time 10 " + login + " 'http://" + ip() +
-                            "/httpapi/" + query + "' -w '\\n%{http_code}' 2>&1")
-                               .c_str(),
-                           "r");
+    // Through a client none of us wrote, curl's command line: what it prints, then a line with
+    // the HTTP status.
+    std::string curl(const std::string& options, const std::string& query = kQuery,
+                     int seconds = 10) const {
+        FILE* pipe =
+            popen(("/usr/bin/curl -s -S --max-time " + std::to_string(seconds) + " " + options +
+                   " 'http://" + ip() + "/httpapi/" + query + "' -w '\\n%{http_code}' 2>&1")
+                      .c_str(),
+                  "r");
         std::string output;
         char buffer[4096];
         for (size_t n = 0; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
@@ -110,68 +74,41 @@ protected:
             pclose(pipe);
         return output;
     }
+    std::string login() const { return "--digest -u " + user() + ":" + password(); }
 
-    // Digest details checked on the wire with Authorization headers made by hand.
-    struct Reply {
-        long status = 0;
-        std::string headers;
-    };
-
-    Reply get(const std::string& authorization = {}) {
-        Reply reply;
-        std::string body;
-        CURL* handle = curl_easy_init();
-        const std::string url = "http://" + ip() + uri;
-        curl_slist* headers =
-            authorization.empty()
-                ? nullptr
-                : curl_slist_append(nullptr, ("Authorization: " + authorization).c_str());
-        curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT, 10L);
-        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &collect);
-        curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
-        curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &collect);
-        curl_easy_setopt(handle, CURLOPT_HEADERDATA, &reply.headers);
-        if (curl_easy_perform(handle) == CURLE_OK)
-            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &reply.status);
-        curl_slist_free_all(headers);
-        curl_easy_cleanup(handle);
-        return reply;
+    // The headers and the status of a reply to an Authorization header made by hand.
+    std::string get(const std::string& authorization = {}) const {
+        return curl("-D - -o /dev/null" +
+                    (authorization.empty() ? "" : " -H 'Authorization: " + authorization + "'"));
     }
-
-    static size_t collect(char* data, size_t size, size_t n, std::string* out) {
-        out->append(data, size * n);
-        return size * n;
+    static std::string status(const std::string& reply) {
+        return reply.substr(reply.size() < 3 ? 0 : reply.size() - 3);
     }
-
-    static std::string field(const Reply& challenge, const std::string& key) {
-        const size_t at = challenge.headers.find(key + "=\"");
+    static bool stale(const std::string& reply) {
+        return reply.find("stale=true") != std::string::npos;
+    }
+    static std::string field(const std::string& challenge, const std::string& key) {
+        const size_t at = challenge.find(key + "=\"");
         const size_t begin = at + key.size() + 2;
         return at == std::string::npos
                    ? ""
-                   : challenge.headers.substr(begin, challenge.headers.find('"', begin) - begin);
+                   : challenge.substr(begin, challenge.find('"', begin) - begin);
     }
 
-    std::string answer(const Reply& challenge, const std::string& nc, const std::string& secret,
-                       const std::string& answeredUri) const {
-        const std::string ha1 = md5Hex(user() + ":" + field(challenge, "realm") + ":" + secret);
+    std::string answer(const std::string& challenge, const std::string& nc,
+                       const std::string& secret = {}, const std::string& query = kQuery) const {
+        const std::string uri = "/httpapi/" + query;
+        const std::string ha1 = md5Hex(user() + ":" + field(challenge, "realm") + ":" +
+                                       (secret.empty() ? password() : secret));
         const std::string response = md5Hex(ha1 + ":" + field(challenge, "nonce") + ":" + nc +
-                                            ":c0ffee:auth:" + md5Hex("GET:" + answeredUri));
+                                            ":c0ffee:auth:" + md5Hex("GET:" + uri));
         return "Digest username=\"" + user() + "\", realm=\"" + field(challenge, "realm") +
-               "\", nonce=\"" + field(challenge, "nonce") + "\", uri=\"" + answeredUri +
+               "\", nonce=\"" + field(challenge, "nonce") + "\", uri=\"" + uri +
                "\", qop=auth, nc=" + nc + ", cnonce=\"c0ffee\", response=\"" + response +
                "\", opaque=\"" + field(challenge, "opaque") + "\"";
     }
-    std::string answer(const Reply& challenge, const std::string& nc) const {
-        return answer(challenge, nc, password(), uri);
-    }
 
-    static bool stale(const Reply& reply) {
-        return reply.headers.find("stale=true") != std::string::npos;
-    }
-
-    const std::string uri = "/httpapi/ReadParam?action=readparam&AIX_CAR_SENSITIVITY=&";
+    static constexpr const char* kQuery = "ReadParam?action=readparam&AIX_CAR_SENSITIVITY=&";
 };
 
 TEST_F(CameraOnLoopback, AnswersReadsAndWritesThroughCurlAsACameraWould) {
@@ -182,71 +119,42 @@ TEST_F(CameraOnLoopback, AnswersReadsAndWritesThroughCurlAsACameraWould) {
          "OK\n\n200"},
         {"ReadParam?action=readparam&AIX_LINE_CURRENT_POSITION1=&AIX_LINE_DIRECTION1=&",
          "AIX_LINE_CURRENT_POSITION1=1,100,200,500,600\nAIX_LINE_DIRECTION1=1\n\n200"},
-        {"ReadParam?action=readparam&NOPE=&", "Error: unknown parameter NOPE\n\n400"},
         {"ReadParam?action=writeparam&AIX_CAR_SENSITIVITY=&", "Error: bad action\n\n400"}};
     for (const auto& [query, reply] : exchanges)
-        EXPECT_EQ(curl("--digest -u " + user() + ":" + password(), query), reply) << query;
+        EXPECT_EQ(curl(login(), query), reply) << query;
+    for (const std::string& refused :
+         {"--digest -u " + user() + ":nope", "--basic -u " + user() + ":" + password()})
+        EXPECT_EQ(curl(refused), "401 Unauthorized\n\n401") << refused;
 }
 
-TEST_F(CameraOnLoopback, RefusesAWrongPasswordAndBasicLoginThroughCurl) {
-    for (const std::string& login :
-         {"--digest -u " + user() + ":nope", "--basic -u " + user() + ":" + password()}) {
-        EXPECT_EQ(curl(login, "ReadParam?action=readparam&AIX_PERSON_SENSITIVITY=&"),
-                  "401 Unauthorized\n\n401")
-            << login;
-    }
-}
-
-TEST_F(CameraOnLoopback, EveryChallengeHasItsOwnNonceAndEachCountIsGrantedOnce) {
-    std::set<std::string> nonces;
-    for (int i = 0; i < 50; ++i) {
-        const Reply r = get();
-        ASSERT_EQ(r.status, 401);
-        nonces.insert(field(r, "nonce"));
-    }
-    EXPECT_EQ(nonces.size(), 50u);
-
-    const Reply challenge = get();
-    EXPECT_EQ(get(answer(challenge, "00000001")).status, 200);
-    const Reply replay = get(answer(challenge, "00000001"));
-    EXPECT_EQ(replay.status, 401);
+TEST_F(CameraOnLoopback, ReplayedOrForgottenNonceGetsAFreshStaleChallengeAWrongAnswerAPlainOne) {
+    const std::string challenge = get();
+    ASSERT_EQ(status(challenge), "401");
+    EXPECT_EQ(status(get(answer(challenge, "00000001"))), "200");
+    const std::string replay = get(answer(challenge, "00000001"));
+    EXPECT_EQ(status(replay), "401");
     EXPECT_TRUE(stale(replay));
-    EXPECT_EQ(get(answer(challenge, "00000002")).status, 200);
-}
 
-TEST_F(CameraOnLoopback, ForgottenNonceGetsAFreshStaleChallengeAndWrongAnswersAPlainOne) {
-    const Reply challenge = get();
-    const Reply wrong = get(answer(challenge, "00000001", "nope", uri));
-    EXPECT_EQ(wrong.status, 401);
+    const std::string wrong = get(answer(challenge, "00000002", "nope"));
+    EXPECT_EQ(status(wrong), "401");
     EXPECT_FALSE(stale(wrong));
-    const std::string other = "/httpapi/ReadParam?action=readparam&AIX_PERSON_SENSITIVITY=&";
-    EXPECT_EQ(get(answer(challenge, "00000002", password(), other)).status, 401);
-    EXPECT_EQ(get("Digest username=\"admin").status, 401);
-    EXPECT_EQ(get("Digest ,,,").status, 401);
+    const std::string other = "ReadParam?action=readparam&AIX_PERSON_SENSITIVITY=&";
+    EXPECT_EQ(status(get(answer(challenge, "00000003", password(), other))), "401");
+    EXPECT_EQ(status(get("Digest username=\"admin")), "401");
+    EXPECT_EQ(status(get("Digest ,,,")), "401");
 
     camera->auth().forgetNonces();
-    const Reply renewed = get(answer(challenge, "00000003"));
-    EXPECT_EQ(renewed.status, 401);
+    const std::string renewed = get(answer(challenge, "00000004"));
+    EXPECT_EQ(status(renewed), "401");
     EXPECT_TRUE(stale(renewed));
     EXPECT_NE(field(renewed, "nonce"), field(challenge, "nonce"));
-    EXPECT_EQ(get(answer(renewed, "00000001")).status, 200);
+    EXPECT_EQ(status(get(answer(renewed, "00000001"))), "200");
 }
 
 TEST_F(CameraOnLoopback, StopReleasesAHangingRequest) {
     camera->addFault(Fault(Fault::Kind::hang));
-    // A client without any time-out of its own: only the camera's stop can end its request.
-    auto client = std::async(std::launch::async, [&] {
-        CURL* handle = curl_easy_init();
-        const std::string url = "http://" + ip() + "/httpapi/ReadParam?action=readparam&X=&";
-        curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
-        curl_easy_setopt(handle, CURLOPT_USERNAME, user().c_str());
-        curl_easy_setopt(handle, CURLOPT_PASSWORD, password().c_str());
-        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-        const CURLcode code = curl_easy_perform(handle);
-        curl_easy_cleanup(handle);
-        return code;
-    });
+    // The client outlasts the wait below: only the camera's stop can end its request in time.
+    auto client = std::async(std::launch::async, [&] { return curl(login(), kQuery, 600); });
     while (camera->requests().size() < 2)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     auto stopped = std::async(std::launch::async, [&] { camera->stop(); });
@@ -254,7 +162,7 @@ TEST_F(CameraOnLoopback, StopReleasesAHangingRequest) {
         std::fprintf(stderr, "camera stop hangs on a held request\n");
         std::abort();
     }
-    EXPECT_NE(client.get(), CURLE_OK);
+    EXPECT_NE(status(client.get()), "200");
     EXPECT_FALSE(camera->running());
 }
 
@@ -262,20 +170,15 @@ TEST_F(CameraOnLoopback, SecondCameraOnTheAddressIsToldItIsInUseUntilTheFirstSto
     CameraOptions options;
     options.address = ip();
     Camera second(options);
+    int error = 0;
     try {
         second.start();
-        FAIL() << "second camera started";
     } catch (const ListenError& e) {
-        EXPECT_EQ(e.error, EADDRINUSE);
-        EXPECT_EQ(std::string(e.what()),
-                  "cannot listen on " + ip() + ":80: " + std::strerror(EADDRINUSE));
+        error = e.error;
     }
+    EXPECT_EQ(error, EADDRINUSE) << "the fixtures move on to another address on it alone";
     camera->stop();
-    ASSERT_NO_THROW(second.start());
-    EXPECT_TRUE(second.running());
-    second.stop();
-    options.address = "camera.local";
-    EXPECT_THROW(Camera(options).start(), ListenError) << "no IPv4 address";
+    EXPECT_NO_THROW(second.start());
 }
 
 }  // namespace

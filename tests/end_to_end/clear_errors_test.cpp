@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "end_to_end/end_to_end_support.h"
@@ -27,22 +28,30 @@ protected:
 
 TEST_F(ClearErrors, EveryCommandNamesAWrongPluginFile) {
     const std::string libm = test::systemLibraryPath("libm.so.6");
+    const std::string notALibrary = test::sourcePath("host/CMakeLists.txt");
     ASSERT_FALSE(libm.empty());
     const std::string missing = "/nonexistent/liblumo_analytics_plugin.so";
-    const std::pair<std::string, std::string> cases[] = {
-        {missing, "plugin library not found: " + missing +
-                      " (build it with make, or give its path with --plugin)"},
-        {libm, libm + " is not the LUMO analytics plugin: it does not export qoLibContext (give "
-                      "the path of the built liblumo_analytics_plugin.so with --plugin)"},
+    const std::string nameIt =
+        " (give the path of the built liblumo_analytics_plugin.so with "
+        "--plugin)\n";
+    // What the line starts with and ends with; the loader's reason may stand between.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {missing, "plugin library not found: " + missing,
+         " (build it with make, or give its path with --plugin)\n"},
+        {libm, libm + " is not the LUMO analytics plugin: it does not export qoLibContext", nameIt},
+        {notALibrary, "cannot load the plugin library: " + notALibrary + ": ", nameIt},
     };
     const std::string document =
         test::writeTempFile("errors_frame.xml", test::personFrameDocument());
-    for (const auto& [path, line] : cases) {
+    for (const auto& [path, start, end] : cases) {
         for (std::vector<std::string> args :
              {std::vector<std::string>{"version"}, {"replay", document}, {"settings", "get"}}) {
             args.insert(args.end(), {"--plugin", path});
             EXPECT_EQ(kExitFailure, run(args)) << args[0];
-            EXPECT_EQ("lumo-host: " + line + "\n", err.str()) << args[0];
+            const std::string line = err.str();
+            EXPECT_EQ(0u, line.rfind("lumo-host: " + start, 0)) << line;
+            EXPECT_EQ(line.size() - end.size(), line.rfind(end)) << line;
+            EXPECT_EQ(line.size() - 1, line.find('\n')) << line;
         }
     }
 }

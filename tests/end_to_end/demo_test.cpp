@@ -1,14 +1,13 @@
 // The demo against the scene it played: the generator's ground truth (tracks, line crossings,
 // events) must come out of the plugin, less only what documents dropped while the agent was busy
-// carried; and the generator itself: deterministic by seed, crossings and region events where the
-// geometry puts them.
+// carried; and the generator itself: crossings and region events where the geometry puts them.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
-#include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
@@ -28,36 +27,13 @@ using lumo_camera::SceneGenerator;
 using lumo_camera::SceneOptions;
 using Json = nlohmann::json;
 
-// Where an object stands, in the figure space of lines and regions.
-std::pair<double, double> foot(const lumo_camera::SceneObject& object) {
-    return {(object.left + object.right) / 2 * 1000 / SceneGenerator::kFrameWidth,
-            object.bottom * 1000 / SceneGenerator::kFrameHeight};
-}
-
-TEST(SceneGeneratorTest, SameSeedGivesTheSameScene) {
-    SceneOptions options;
-    options.seconds = 6;
-    const SceneGenerator first(options), second(options);
-    options.seed = 2;
-    const SceneGenerator other(options);
-    ASSERT_EQ(first.documentCount(), 60u);
-    bool differs = false;
-    for (size_t i = 0; i < first.documentCount(); ++i) {
-        EXPECT_EQ(first.document(i).xml, second.document(i).xml) << i;
-        differs = differs || first.document(i).xml != other.document(i).xml;
-    }
-    EXPECT_TRUE(differs);
-    const auto document = first.document(3, {"AIX_LINE_ENABLE0", "AIX_LINE_POSITION00"});
-    EXPECT_NE(document.xml.find("<tt:SimpleItem Name=\"Data\" Value=\"AIX_LINE_POSITION00\"/>"),
-              std::string::npos);
-}
-
 TEST(SceneGeneratorTest, LinesCountEveryCrossingAndRegionsNameTheObjectsInside) {
     SceneOptions options;
     options.seconds = 30;
     options.lines = {{3, {{500, 0}, {500, 999}}}};
     options.regions = {{1, {{420, 700}, {700, 700}, {700, 999}, {420, 999}}}};
-    const SceneGenerator generator(options);
+    const SceneGenerator generator(options), again(options);
+    EXPECT_EQ(generator.document(99).xml, again.document(99).xml) << "the seed decides";
     const auto inRegion = [](std::pair<double, double> p) {
         return p.first > 420 && p.first < 700 && p.second > 700 && p.second < 999;
     };
@@ -70,9 +46,10 @@ TEST(SceneGeneratorTest, LinesCountEveryCrossingAndRegionsNameTheObjectsInside) 
         const auto document = generator.document(i);
         std::map<int32_t, std::pair<double, double>> feet;
         for (const auto& object : document.objects) {
-            feet[object.id] = foot(object);
+            // Where the object stands, in the figure space of lines and regions.
+            const double x = (object.left + object.right) / 2 * 1000 / SceneGenerator::kFrameWidth;
+            feet[object.id] = {x, object.bottom * 1000 / SceneGenerator::kFrameHeight};
             bestShots[object.id] += object.bestShot;
-            const double x = feet[object.id].first;
             if (lastX.count(object.id) && (lastX[object.id] < 500) != (x < 500))
                 ++crossings;
             lastX[object.id] = x;
@@ -126,10 +103,8 @@ TEST(DemoTest, SummaryMatchesTheScenePlayed) {
     const std::string address = demoCameraAddress(&whyNot);
     if (address.empty())
         GTEST_SKIP() << "the demo needs its camera on a loopback address at port 80: " << whyNot;
-    const auto directory =
-        std::filesystem::path(::testing::TempDir()) / ("demo_test_" + std::to_string(getpid()));
-    std::filesystem::create_directories(directory);
-    const std::string svgPath = (directory / "frame.svg").string();
+    const std::string svgPath =
+        ::testing::TempDir() + "demo_frame_" + std::to_string(getpid()) + ".svg";
     std::ostringstream out, err;
     ASSERT_EQ(runLumoHost({"demo", "--plugin", test::pluginPath(), "--camera-address", address,
                            "--seconds", "8", "--seed", "7", "--json", "--svg", svgPath},
@@ -204,24 +179,18 @@ TEST(DemoTest, SummaryMatchesTheScenePlayed) {
     std::map<SceneEventKind, int> expectedEvents = truth.events;
     expectedEvents[SceneEventKind::settingsChanged] = summary["settingsWritten"];
     EXPECT_GT(expectedEvents[SceneEventKind::settingsChanged], 0);
-    static const std::map<SceneEventKind, const char*> kEventTypes = {
-        {SceneEventKind::lineCounting, "qo.lumo.LineCounting"},
-        {SceneEventKind::appear, "qo.lumo.Appear"},
-        {SceneEventKind::enter, "qo.lumo.Enter"},
-        {SceneEventKind::stay, "qo.lumo.Stay"},
-        {SceneEventKind::exit, "qo.lumo.Exit"},
-        {SceneEventKind::loitering, "qo.lumo.Loitering"},
-        {SceneEventKind::tampering, "qo.lumo.Tampering"},
-        {SceneEventKind::settingsChanged, "qo.lumo.SettingChanged"}};
     for (const auto& [kind, count] : expectedEvents) {
-        const char* type = kEventTypes.at(kind);
+        // The camera's names, but for the settings change, are the plugin's event types.
+        const std::string type = kind == SceneEventKind::settingsChanged
+                                     ? "qo.lumo.SettingChanged"
+                                     : std::string("qo.lumo.") + lumo_camera::sceneEventName(kind);
         EXPECT_EQ(summary["events"].value(type, 0) + dropped["events"].value(type, 0), count)
             << type;
     }
 
     std::ifstream file(svgPath);
     const std::string svg((std::istreambuf_iterator<char>(file)), {});
-    std::filesystem::remove_all(directory);
+    std::remove(svgPath.c_str());
     const auto shapes = [&svg](const std::string& kind) {
         size_t count = 0;
         for (size_t at = svg.find(kind); at != std::string::npos; at = svg.find(kind, at + 1))

@@ -1,7 +1,4 @@
-// Aids shared by the end-to-end tests: where things are, and ONVIF documents in the camera's
-// dialect.
-//
-// Threading: free functions without shared state.
+// Aids shared by the end-to-end tests: where things are, and a document in the camera's dialect.
 #pragma once
 
 #include <dlfcn.h>
@@ -39,22 +36,6 @@ inline std::string writeTempFile(const std::string& name, const std::string& con
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path, std::ios::binary) << contents;
     return path;
-}
-
-/** A tampering event, the camera's report of a changed scene. */
-inline std::string tamperingDocument() {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<tt:MetaDataStream xmlns:tt="http://www.onvif.org/ver10/schema"
-    xmlns:wsnt="http://docs.oasis-open.org/wsn/b-2" xmlns:tns1="http://www.onvif.org/ver10/topics">
-  <tt:Event><wsnt:NotificationMessage>
-    <wsnt:Topic Dialect="http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet">tns1:VideoSource/GlobalSceneChange/AnalyticsService</wsnt:Topic>
-    <wsnt:Message><tt:Message UtcTime="2024-05-14T09:22:40.551Z" PropertyOperation="Changed">
-      <tt:Source><tt:SimpleItem Name="Source" Value="VideoSourceToken-0"/></tt:Source>
-      <tt:Data><tt:SimpleItem Name="State" Value="true"/></tt:Data>
-    </tt:Message></wsnt:Message>
-  </wsnt:NotificationMessage></tt:Event>
-</tt:MetaDataStream>
-)";
 }
 
 /** One person in a frame of 1024 x 512 camera units, at (256, 128)-(512, 384). */

@@ -92,10 +92,7 @@ TEST_F(MetadataRoadTest, SampleDocumentsBecomeTracksBestShotsAndEvents) {
         deliver("bestshot-vehicle-head.xml", kStart + 3'764'000))
         << "the car keeps its track; a head is never tracked";
 
-    const struct {
-        const char* file;
-        const char* event;
-    } events[] = {
+    const std::pair<const char*, const char*> events[] = {
         {"event-region-enter.xml", R"(Enter#6 "Enter" "Event Region : [3]")"},
         {"event-line-counting.xml",
          R"(LineCounting#7 "Line Counting" "Event Line : [2], Count : [12]")"},
@@ -103,9 +100,9 @@ TEST_F(MetadataRoadTest, SampleDocumentsBecomeTracksBestShotsAndEvents) {
         {"event-ai-settings-changed.xml", R"(SettingChanged#9 "AI Setting Changed" "")"},
     };
     int64_t t = kStart + 4'000'000;
-    for (const auto& e : events) {
+    for (const auto& [file, event] : events) {
         t += 500'000;
-        EXPECT_EQ("events t=" + std::to_string(t) + ": " + e.event, deliver(e.file, t));
+        EXPECT_EQ("events t=" + std::to_string(t) + ": " + event, deliver(file, t));
     }
     // The person the region event named is highlighted in the next frame.
     EXPECT_EQ(std::string(frame).replace(frame.find("Green; Car"), 5, "Red"),

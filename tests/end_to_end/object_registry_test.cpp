@@ -5,14 +5,9 @@
 
 #include "host/device_info.h"
 #include "host/object_registry.h"
-#include "qo/sdk/analytics/helpers/event_metadata.h"
 #include "qo/sdk/analytics/helpers/event_metadata_packet.h"
 #include "qo/sdk/analytics/helpers/object_metadata.h"
-#include "qo/sdk/analytics/helpers/object_metadata_packet.h"
 #include "qo/sdk/analytics/helpers/object_track_best_shot_packet.h"
-#include "qo/sdk/helpers/attribute.h"
-#include "qo/sdk/helpers/plugin_diagnostic_event.h"
-#include "qo/sdk/helpers/settings_response.h"
 #include "qo/sdk/helpers/string.h"
 #include "qo/sdk/helpers/string_map.h"
 
@@ -28,15 +23,9 @@ TEST(ObjectRegistryTest, ClassifiesObjectsByTheirInterfaces) {
     const std::pair<Ptr<IRefCountable>, std::string> objects[] = {
         {makePtr<String>("x"), "String"},
         {makePtr<StringMap>(), "StringMap"},
-        {makePtr<SettingsResponse>(), "SettingsResponse"},
-        {makePtr<Attribute>("a", "b"), "Attribute"},
-        {makePtr<PluginDiagnosticEvent>(IPluginDiagnosticEvent::Level::info, "c", "d"),
-         "PluginDiagnosticEvent"},
-        {makePtr<ObjectMetadataPacket>(), "ObjectMetadataPacket"},
         {makePtr<EventMetadataPacket>(), "EventMetadataPacket"},
         {makePtr<ObjectTrackBestShotPacket>(), "ObjectTrackBestShotPacket"},
         {makePtr<ObjectMetadata>(), "ObjectMetadata"},
-        {makePtr<EventMetadata>(), "EventMetadata"},
         {makePtr<DeviceInfo>(DeviceDescription()), ObjectRegistry::kOtherClass},
     };
     for (const auto& [object, className] : objects)

@@ -1,9 +1,6 @@
-// The server as the integration tests play it: a device agent bound to a handler that records what
-// it delivers, the packets the server hands over, and the process-wide bookkeeping: a registry of
-// live reference-counted objects (every test fails that leaves an object alive) and a silent log.
-//
-// Threading: a fixture is driven by its test thread; the handler, the gates and the registry are
-// called from the agent's workers too and keep their state under a mutex or in atomics.
+// The server as the integration tests play it: a device agent bound to a recording handler, the
+// packets the server hands over, a registry of live objects (a test fails that leaves one alive)
+// and a silent log. The handler, gate and registry are called from the agent's workers too.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,7 +33,7 @@ namespace analytics = qo::sdk::analytics;
 /** Live reference-counted objects of this process, as the library context reports them. */
 class LiveObjects : public qo::sdk::IRefCountableRegistry {
 public:
-    /** Installed on first use, when the library's log is silenced too. */
+    /** Installed on first use, silencing the library's log. */
     static LiveObjects& instance() {
         static LiveObjects* const registry = [] {
             static struct : std::streambuf {  // Keeps no state: any thread may write at once.
@@ -198,7 +195,6 @@ protected:
         EXPECT_TRUE(eventually([this] { return LiveObjects::instance().count() <= m_liveBefore; }))
             << LiveObjects::instance().count() - m_liveBefore << " objects left alive";
     }
-    /** The agent under test; a fixture may hand out a subclass. */
     virtual Ptr<DeviceAgent> makeAgent(const qo::sdk::IDeviceInfo* deviceInfo) {
         return makePtr<DeviceAgent>(deviceInfo);
     }
@@ -206,7 +202,6 @@ protected:
     DeviceAgent& agent() { return *m_agent; }
     RecordingHandler& handler() { return *m_handler; }
 
-    /** The server's call; returns the error code of its result. */
     ErrorCode push(const std::string& document, int64_t timestampUs = kT0) {
         return pushPacket(makePtr<FakeMetadataPacket>(document, timestampUs).get());
     }
@@ -215,7 +210,6 @@ protected:
         m_agent->doPushDataPacket(&result, packet);
         return release(result.error);
     }
-    /** doSetSettings with these values; the response is dropped. */
     ErrorCode setSettings(const std::map<std::string, std::string>& values) {
         qo::sdk::Result<const qo::sdk::ISettingsResponse*> result;
         m_agent->doSetSettings(&result, makePtr<qo::sdk::StringMap>(values).get());
@@ -226,7 +220,6 @@ protected:
     bool waitUntilReady() {
         return eventually([this] { return m_agent->isReady(); });
     }
-    /** The lines of the packets delivered since the last call. */
     std::string delivered() { return m_text(m_handler->takePackets()); }
     /** Pushes one document, waits until the agent is done with it and returns what it sent. */
     std::string feed(const std::string& document, int64_t timestampUs = kT0) {

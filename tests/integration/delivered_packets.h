@@ -1,19 +1,12 @@
-// What a device agent delivered, one line of text per packet, so that assertions read like the
-// packets themselves:
+// What a device agent delivered, one line per packet, so that assertions read like the packets:
 //
 //   objects t=1000000: Human#1 [0.25,0.25,0.25,0.5] Green; Car#2 {Object ID=9, Color=Red}
 //   shot t=1001000 #2 http://camera/2.jpg
 //   events t=1000000: Enter#3 "Enter" "Event Region : [3]"
 //
-// Type ids lose their "qo.lumo." prefix; tracks are numbered in order of first appearance, so equal
-// numbers mean equal track ids ("#-" is the null id). A box shows unless unset (all -1) or empty
-// (all 0); the display colour (type colour, named qo.sys.color) shows as its bare value. Only what
-// differs from the usual shows: a duration other than 1 us (" d=N"), an inactive event, an
-// attribute of another type (colour for the display colour, undefined for the rest) or a
-// confidence other than 1. Reads only through the server's interfaces, for an in-process agent and
-// the loaded plugin alike.
-//
-// Threading: one PacketText belongs to one thread.
+// Tracks are numbered in order of first appearance ("#-" is the null id). Only what differs from
+// the usual shows: a duration other than 1 us, an inactive event, an attribute of an unexpected
+// type or a confidence other than 1. One PacketText belongs to one thread.
 #pragma once
 
 #include <cstdio>
@@ -63,15 +56,11 @@ public:
     }
 
 private:
-    /** An empty packet shows no time: an empty object packet never gets one. */
     template <typename Item, typename Packet, typename Describe>
     std::string items(const Packet& packet, Describe describe) {
-        std::string text = ":";
-        if (packet.count() > 0) {
-            const int64_t duration = packet.durationUs();
-            text = " t=" + std::to_string(packet.timestampUs()) +
-                   (duration == 1 ? "" : " d=" + std::to_string(duration)) + ":";
-        }
+        const int64_t duration = packet.durationUs();
+        std::string text = " t=" + std::to_string(packet.timestampUs()) +
+                           (duration == 1 ? "" : " d=" + std::to_string(duration)) + ":";
         for (int32_t i = 0; i < packet.count(); ++i) {
             const Ptr<const qo::sdk::analytics::IMetadata> item(packet.getAt(i));
             const auto typed = qo::sdk::queryInterfacePtr<const Item>(item.get());

@@ -3,10 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "integration/agent_fixture.h"
 

@@ -1,11 +1,7 @@
-// Metadata documents in the camera's dialect, built in code so that every test shows what it
-// feeds: a "tt:MetaDataStream" with at most one "tt:Frame" (its "tt:Scale" and "tt:Object"
-// elements) and any number of "tt:Event" notifications.
+// Metadata documents in the camera's dialect, built in code so that every test shows what it feeds:
 //
 //   document(frame(kScale + object(7, "Person", box(256, 128, 512, 384))) +
 //            event(kTopicRegion, {{"Rule", "Region2"}}, {{"Actions", "Enter"}}))
-//
-// Threading: pure functions.
 #pragma once
 
 #include <cstdio>
@@ -67,8 +63,7 @@ inline std::string image(const std::string& url) {
            "</tt:ImageRef><tod:CaptureTime>2024-05-14T09:21:07.480Z</tod:CaptureTime>";
 }
 
-/** A notification; without topic it has no "wsnt:Topic". An item's name or value may be left
- * out. */
+/** A notification; without topic it has no "wsnt:Topic"; an item may lack name or value. */
 using Items = std::vector<std::pair<std::optional<std::string>, std::optional<std::string>>>;
 inline std::string event(const std::optional<std::string>& topic, const Items& source = {},
                          const Items& data = {}) {

@@ -16,9 +16,6 @@ TEST(BodyTest, ReadsTopAndBottomColoursAndTheBag) {
              "</tt:Color></bd:Bottoms></bd:Clothing><bd:Belonging><bd:Bag><bd:Category>Backpack"
              "</bd:Category></bd:Bag></bd:Belonging></tt:HumanBody>",
          "bottom 16,128,128 bag Backpack"},
-        {"<tt:HumanBody><bd:Clothing><bd:Tops><tt:Color>" + cluster(1, 2, 3) +
-             "</tt:Color></bd:Tops></bd:Clothing></tt:HumanBody>",
-         "top 1,2,3"},
     });
 }
 

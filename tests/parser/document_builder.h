@@ -1,6 +1,5 @@
-// Documents in the camera's dialect for the parser's tests, parsed the way the device agent does
-// (a private writable copy with a NUL after it), and payloads described as text so that one
-// comparison checks every field a document filled. Pure functions, usable from any thread.
+// Documents in the camera's dialect, parsed as the device agent does (a writable copy with a NUL
+// after it), and payloads described as text so that one comparison checks every field filled.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -65,9 +64,8 @@ inline PayloadPtr parseText(const std::string& text) {
     return PayloadPtr(Metadata::ConvertToPayload(buffer.data(), static_cast<int>(text.size())));
 }
 
-// What a document filled in an object, in a fixed order: one comparison checks the fields it
-// should fill and that it filled no other. A flag that disagrees with its field shows as
-// "(unflagged)".
+// What a document filled in an object, in a fixed order; a flag that disagrees with its field
+// shows as "(unflagged)".
 inline std::string describe(const Metadata::_Object& o) {
     std::ostringstream s;
     const auto filled = [](const Metadata::_ColorYUV& c) {

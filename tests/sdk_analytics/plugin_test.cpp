@@ -93,12 +93,7 @@ TEST_F(PluginTest, missingOverridesAreReportedAndFail) {
     const std::string result = createEngine(plugin.get());
     EXPECT_EQ(result.rfind("internalError: Either doObtainEngine() should be overridden", 0), 0u);
     const std::string message = result.substr(std::string("internalError: ").size());
-    const Lines lines = output.lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "[plugin] ");
-    EXPECT_NE(lines[1].find("qo/sdk/analytics/helpers/plugin.cpp:"), std::string::npos);
-    EXPECT_NE(lines[1].find(" (false) " + message), std::string::npos);
-    EXPECT_EQ(lines[2], "[plugin] ERROR: " + lib() + ": " + message);
+    EXPECT_EQ(output.lines().back(), "[plugin] ERROR: " + lib() + ": " + message);
     EXPECT_EQ(manifestOf(*plugin), "");
     EXPECT_NE(output.text().find("(false) Either manifestString() should be overridden, or the "
                                  "constructor with pluginManifest argument (deprecated) should "
@@ -116,7 +111,6 @@ TEST_F(PluginTest, keepsOneReferenceToTheUtilityProvider) {
         plugin->setUtilityProvider(second.get());
         EXPECT_EQ(first->refCountThreadUnsafe(), 1);
         EXPECT_EQ(plugin->utilityProvider().get(), second.get());
-        EXPECT_EQ(plugin->instanceId(), "");
     }
     EXPECT_EQ(second->refCountThreadUnsafe(), 1);
 }

@@ -1,8 +1,5 @@
 // The settings road as the server drives it: a device agent bound to a substitute camera on a
-// loopback address at port 80 (each fixture names its own block of addresses), the dialog's
-// values, and what the camera received.
-//
-// Threading: driven from the test's thread; the camera serves on threads of its own and the agent
+// loopback address at port 80, the dialog's values, and what the camera received. The agent
 // writes on detached threads, which settle() waits for.
 #pragma once
 
@@ -51,7 +48,6 @@ inline constexpr bool kThreadSanitizer = false;
 inline constexpr bool kThreadSanitizer = false;
 #endif
 
-/** Releases what a Result carries for its receiver; returns its error code. */
 template <typename Value>
 ErrorCode releaseResult(qo::sdk::Result<Value>* result) {
     if (result->error.errorMessage)
@@ -63,7 +59,6 @@ ErrorCode releaseResult(qo::sdk::Result<Value>* result) {
     return result->error.errorCode;
 }
 
-/** The server's report of a turned active setting, with the dialog's values at that moment. */
 class FakeActiveSettingAction
     : public qo::sdk::RefCountable<qo::sdk::analytics::IActiveSettingChangedAction> {
 public:
@@ -81,7 +76,6 @@ private:
     const Ptr<qo::sdk::IStringMap> m_values;
 };
 
-/** A device agent that tells when it is destroyed. */
 class ProbedAgent : public DeviceAgent {
 public:
     ProbedAgent(const qo::sdk::IDeviceInfo* info, std::function<void()> onDestroyed)
@@ -92,7 +86,6 @@ private:
     const std::function<void()> m_onDestroyed;
 };
 
-/** The server's record of the substitute camera. */
 class CameraDeviceInfo : public lumo_test::FakeDeviceInfo {
 public:
     CameraDeviceInfo(std::string url, std::string login, std::string password)
@@ -105,14 +98,12 @@ private:
     const std::string m_url, m_login, m_password;
 };
 
-/** What an operation that answers with settings gave the server. */
 struct Answer {
     ErrorCode code = ErrorCode::noError;
     bool hasResponse = false;
     Values values;
 };
 
-/** One of the camera's sample metadata documents. */
 inline std::string sampleDocument(const std::string& name) {
     std::ifstream file(std::string(LUMO_SOURCE_DIR) + "/samples/onvif/" + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
@@ -135,7 +126,6 @@ inline const Values& modelUnderTest() {
     return values;
 }
 
-/** The model's defaults of those of these names that it has. */
 inline Values defaultsOf(const std::vector<std::string>& names) {
     Values values;
     for (const std::string& name : names) {
@@ -150,7 +140,7 @@ inline std::string valueOr(const Values& values, const std::string& name) {
     return it == values.end() ? "-" : it->second;
 }
 
-/** What every change answers: the momentary reset buttons off. */
+/** What every change answers: the momentary resets off. */
 inline Values resetsOff() {
     Values values{{"AIX_LINE_COUNT_RESET_ALL", "false"}};
     for (int n = 1; n <= 8; ++n)
@@ -184,8 +174,7 @@ protected:
         m_agent = Ptr<DeviceAgent>(new ProbedAgent(
             makePtr<CameraDeviceInfo>("http://" + ip() + "/onvif", user(), password()).get(),
             [this] {
-                if (onAgentDestroyed)
-                    onAgentDestroyed();
+                writesWhenDestroyed = writeTexts().size();
                 ++destroyedAgents;
             }));
         m_handler = makePtr<lumo_test::RecordingHandler>();
@@ -209,7 +198,6 @@ protected:
         return change({});
     }
 
-    /** adopt() of the model's defaults of these settings; then a clean request log. */
     void start(const std::vector<std::string>& names) {
         adopt(defaultsOf(names));
         settle();
@@ -255,7 +243,6 @@ protected:
         return texts;
     }
 
-    /** The dialog opens: the agent's values replace what it shows. */
     Answer pluginSide() {
         return settingsCall([&](auto* result) { server().getPluginSideSettings(result); });
     }
@@ -303,7 +290,6 @@ protected:
         return result;
     }
 
-    /** "NAME=VALUE" of every write, in order of arrival. */
     Texts writeTexts() const {
         Texts texts;
         for (const auto& [name, value] : served("/httpapi/WriteParam"))
@@ -321,7 +307,6 @@ protected:
         camera->parameters().set(name, value);
     }
 
-    /** Releases the server's reference; the agent goes once its own threads let go. */
     void releaseAgent() {
         m_agent->setHandler(nullptr);
         m_agent.reset();
@@ -334,8 +319,7 @@ protected:
 
     Values dialog;
     std::atomic<int> destroyedAgents{0};
-    /** Runs inside the agent's destructor, before anything of it is gone. */
-    std::function<void()> onAgentDestroyed;
+    std::atomic<size_t> writesWhenDestroyed{0};
 
 private:
     Answer settingsCall(const std::function<void(DeviceAgent::SettingsResult*)>& call) {

@@ -1,6 +1,5 @@
-// The settings road through the loaded plugin: a camera bound with the model's defaults is read
-// back, changes reach the substitute camera in its forms, figures come back clockwise, the
-// calibration spin box moves the metadata timestamps, and shutting down right after a change
+// The settings road through the loaded plugin: changes reach the substitute camera, figures come
+// back clockwise, the calibration moves metadata timestamps, and a shutdown right after a change
 // leaves no plugin object behind once the writes are done.
 #include <gtest/gtest.h>
 
@@ -24,13 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using lumo::host::MediaServer;
-
-// Under TSan the readback of the whole model, hundreds of requests, outruns the request time-out.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kThreadSanitizer = true;
-#else
-constexpr bool kThreadSanitizer = false;
-#endif
 
 /** The points of a reported figure in camera units, "x,y,...". */
 std::string cameraPoints(const std::string& value) {
@@ -91,31 +83,10 @@ protected:
         return texts;
     }
 
-    const std::string& setting(const std::string& name) const {
-        return m_server->cameraSettings(m_cameraId).at(name);
-    }
-
     std::unique_ptr<lumo::host::PluginLibrary> m_library;
     std::unique_ptr<MediaServer> m_server;
     MediaServer::CameraId m_cameraId = 0;
 };
-
-TEST_F(SettingsRoad, BoundCameraShowsTheCamerasValuesWithoutAnyWrite) {
-    if (kThreadSanitizer)
-        GTEST_SKIP() << "the whole model's readback outruns the request time-out under TSan";
-    camera->parameters().set("AIX_TAMPERING_SENSITIVITY", "2");
-    ASSERT_EQ(lumo_camera::ParameterTable::WriteResult::ok,
-              camera->parameters().write("AIX_LINE_POSITION00", "100,200,500,600"));
-    camera->parameters().set("AIX_LINE_ENABLE0", "1");
-
-    bindCamera();
-
-    EXPECT_EQ("2", setting("AIX_TAMPERING_SENSITIVITY"));
-    EXPECT_EQ("100,200,500,600", cameraPoints(setting("AIX_LINE_POSITION1")));
-    EXPECT_EQ("true", setting("AIX_LINE_ENABLE1"));
-    EXPECT_EQ(R"({"figure":null,"label":"","showOnCamera":false})", setting("AIX_LINE_POSITION2"));
-    EXPECT_TRUE(acceptedWrites().empty());
-}
 
 TEST_F(SettingsRoad, ChangesReachTheCameraAndFiguresComeBackClockwise) {
     bindCamera();
