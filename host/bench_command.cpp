@@ -21,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/command_line.h"
+#include "host/command_options.h"
 #include "host/media_server.h"
 #include "host/packet_record.h"
 #include "host/plugin_library.h"
@@ -60,26 +61,6 @@ struct BenchOptions {
     bool json = false;
     bool help = false;
 };
-
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-int64_t wholeNumber(const std::string& option, const std::string& text, int64_t low, int64_t high) {
-    size_t used = 0;
-    int64_t value = 0;
-    try {
-        value = std::stoll(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || value < low || value > high) {
-        throw UsageError(option + " takes a whole number from " + std::to_string(low) + " to " +
-                         std::to_string(high));
-    }
-    return value;
-}
 
 BenchOptions parseOptions(const std::vector<std::string>& args) {
     BenchOptions options;
@@ -619,8 +600,7 @@ int runBenchCommand(const std::vector<std::string>& args, std::ostream& out, std
     try {
         options = parseOptions(args);
     } catch (const UsageError& e) {
-        err << "lumo-host: " << e.what() << " (see lumo-host --help)" << std::endl;
-        return kExitUsage;
+        return reportUsageError(err, e);
     }
     if (options.help) {
         out << helpText();

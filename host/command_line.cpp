@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "host/bench_command.h"
+#include "host/command_options.h"
 #include "host/demo_command.h"
 #include "host/device_info.h"
 #include "host/media_server.h"
@@ -115,24 +116,6 @@ struct CommandLine {
     std::vector<std::string> files;
 };
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-int64_t parseNumber(const std::string& option, const std::string& text, int64_t minimum) {
-    size_t used = 0;
-    int64_t value = 0;
-    try {
-        value = std::stoll(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || value < minimum)
-        throw UsageError(option + " takes a whole number of at least " + std::to_string(minimum));
-    return value;
-}
-
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine commandLine;
     commandLine.device.url = kDefaultDeviceUrl;
@@ -182,11 +165,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         else if (arg == "--password")
             commandLine.device.password = value;
         else if (arg == "--start-us")
-            commandLine.startUs = parseNumber(arg, value, 0);
+            commandLine.startUs = wholeNumber(arg, value, 0);
         else if (arg == "--step-us")
-            commandLine.stepUs = parseNumber(arg, value, 0);
+            commandLine.stepUs = wholeNumber(arg, value, 0);
         else if (arg == "--wait-ms")
-            commandLine.firstPacketWait = std::chrono::milliseconds(parseNumber(arg, value, 1));
+            commandLine.firstPacketWait = std::chrono::milliseconds(wholeNumber(arg, value, 1));
     }
     if (replay && commandLine.files.empty())
         throw UsageError("replay needs at least one FILE");
@@ -313,8 +296,7 @@ int runLumoHost(const std::vector<std::string>& args, std::ostream& out, std::os
     try {
         commandLine = parseCommandLine(args);
     } catch (const UsageError& e) {
-        err << "lumo-host: " << e.what() << " (see lumo-host --help)" << std::endl;
-        return kExitUsage;
+        return reportUsageError(err, e);
     }
     if (commandLine.command == "help") {
         out << kHelpText;

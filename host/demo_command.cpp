@@ -23,6 +23,7 @@
 
 #include "camera.h"
 #include "host/command_line.h"
+#include "host/command_options.h"
 #include "host/media_server.h"
 #include "host/packet_printer.h"
 #include "host/plugin_library.h"
@@ -61,26 +62,6 @@ struct DemoOptions {
     bool quiet = false;
     bool help = false;
 };
-
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-double number(const std::string& option, const std::string& text, double low, double high) {
-    size_t used = 0;
-    double value = 0;
-    try {
-        value = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || !(value >= low && value <= high)) {
-        throw UsageError(option + " takes a number from " + std::to_string(int64_t(low)) + " to " +
-                         std::to_string(int64_t(high)));
-    }
-    return value;
-}
 
 DemoOptions parseOptions(const std::vector<std::string>& args) {
     DemoOptions options;
@@ -827,8 +808,7 @@ int runDemoCommand(const std::vector<std::string>& args, std::ostream& out, std:
     try {
         options = parseOptions(args);
     } catch (const UsageError& e) {
-        err << "lumo-host: " << e.what() << " (see lumo-host --help)" << std::endl;
-        return kExitUsage;
+        return reportUsageError(err, e);
     }
     if (options.help) {
         out << helpText();
