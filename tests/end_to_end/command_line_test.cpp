@@ -1,8 +1,15 @@
+// `lumo-host` as a person uses it: help, usage errors, replay and bench output, and what a person
+// gets wrong told in one line that says what to do, with a failing exit.
 #include "host/command_line.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <link.h>
+
+#include <nlohmann/json.hpp>
 
 #include <sstream>
+#include <tuple>
 
 #include "end_to_end/end_to_end_support.h"
 
@@ -21,36 +28,21 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(CommandLineTest, HelpNamesEveryCommandAndOption) {
+TEST_F(CommandLineTest, HelpNamesEveryCommandAndOptionAndUsageErrorsPointToIt) {
     ASSERT_EQ(kExitOk, run({"--help"}));
     const std::string help = out.str();
     for (const char* word : {"version", "replay", "help", "--plugin", "--device-url", "--login",
                              "--password", "--start-us", "--step-us", "--wait-ms", "-h"})
         EXPECT_NE(std::string::npos, help.find(word)) << word;
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"help"}, {"replay", "-h"}}) {
-        EXPECT_EQ(kExitOk, run(args));
-        EXPECT_EQ(help, out.str());
-    }
-}
-
-TEST_F(CommandLineTest, VersionPrintsTheSdkVersionAndTheContextName) {
-    ASSERT_EQ(kExitOk, run({"version", "--plugin", pluginPath()})) << err.str();
-    EXPECT_NE(std::string::npos, out.str().find("SDK version: 5.1.4 R1\n")) << out.str();
-    EXPECT_NE(std::string::npos, out.str().find("library context name: lumo_analytics_plugin\n"));
-    EXPECT_EQ("", err.str());
-}
-
-TEST_F(CommandLineTest, UsageErrorsPointToHelp) {
-    const std::vector<std::vector<std::string>> wrong = {
-        {},
-        {"serve"},
-        {"replay"},
-        {"version", "--plugin"},
-        {"version", "--wait-ms", "5"},
-        {"replay", "--step-us", "soon", "file.xml"},
-        {"replay", "--colour", "file.xml"},
-    };
+    EXPECT_EQ(kExitOk, run({"replay", "-h"}));
+    EXPECT_EQ(help, out.str());
+    // No command, an unknown one, a missing value, another command's option, a bad number...
+    const std::vector<std::string> wrong[] = {{},
+                                              {"serve"},
+                                              {"version", "--plugin"},
+                                              {"version", "--wait-ms", "5"},
+                                              {"replay", "--step-us", "soon", "x.xml"},
+                                              {"replay", "--colour", "x.xml"}};
     for (const auto& args : wrong) {
         EXPECT_EQ(kExitUsage, run(args)) << ::testing::PrintToString(args);
         EXPECT_NE(std::string::npos, err.str().find("(see lumo-host --help)")) << err.str();
@@ -78,6 +70,83 @@ TEST_F(CommandLineTest, ReplayPrintsEveryDeliveredPacketAndASummary) {
              "\ndocuments: 3 pushed, 3 processed, 0 dropped\npackets: 2 object, 1 best-shot, 1 "
              "event\nplugin objects alive after shutdown: none\n"})
         EXPECT_NE(std::string::npos, output.find(text)) << text << "\nnot in\n" << output;
+}
+
+TEST_F(CommandLineTest, EveryCommandNamesAWrongPluginFile) {
+    // A library that loads but is another one.
+    std::string libm;
+    if (void* handle = dlopen("libm.so.6", RTLD_NOW | RTLD_LOCAL)) {
+        link_map* map = nullptr;
+        if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name)
+            libm = map->l_name;
+        dlclose(handle);
+    }
+    const std::string notALibrary = test::sourcePath("host/CMakeLists.txt");
+    ASSERT_FALSE(libm.empty());
+    const std::string missing = "/nonexistent/liblumo_analytics_plugin.so";
+    const std::string nameIt =
+        " (give the path of the built liblumo_analytics_plugin.so with --plugin)\n";
+    // What the line starts with and ends with; the loader's reason may stand between.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {missing, "plugin library not found: " + missing,
+         " (build it with make, or give its path with --plugin)\n"},
+        {libm, libm + " is not the LUMO analytics plugin: it does not export qoLibContext", nameIt},
+        {notALibrary, "cannot load the plugin library: " + notALibrary + ": ", nameIt},
+    };
+    const std::string document =
+        test::writeTempFile("errors_frame.xml", test::personFrameDocument());
+    const std::vector<std::string> commands[] = {
+        {"version"}, {"replay", document}, {"settings", "get"}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [path, start, end] = cases[i];
+        auto args = commands[i];
+        args.insert(args.end(), {"--plugin", path});
+        EXPECT_EQ(kExitFailure, run(args)) << args[0];
+        const std::string line = err.str();
+        EXPECT_EQ(0u, line.rfind("lumo-host: " + start, 0)) << line;
+        EXPECT_EQ(line.size() - end.size(), line.rfind(end)) << line;
+        EXPECT_EQ(line.size() - 1, line.find('\n')) << line;
+    }
+}
+
+TEST_F(CommandLineTest, ReplayRefusesFilesThatCannotBeMetadataDocuments) {
+    const std::string cut = test::personFrameDocument().substr(0, 300);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/nonexistent/frame.xml", "cannot read /nonexistent/frame.xml: No such file or directory"},
+        {::testing::TempDir(), "cannot read " + ::testing::TempDir() + ": Is a directory"},
+        {test::writeTempFile("errors_empty.xml", ""), "errors_empty.xml is empty"},
+        {test::writeTempFile("errors_frame.jpg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF", 10)),
+         "errors_frame.jpg holds binary data, not a metadata document"},
+        {test::writeTempFile("errors_cut.xml", cut), "errors_cut.xml is not well-formed XML ("},
+    };
+    for (const auto& [path, reason] : cases) {
+        EXPECT_EQ(kExitFailure, run({"replay", "--plugin", pluginPath(), path})) << path;
+        const std::string line = err.str();
+        EXPECT_NE(std::string::npos, line.find(reason)) << line;
+        const std::string advice = ": give ONVIF metadata documents, one XML file each\n";
+        EXPECT_EQ(0u, line.rfind("lumo-host: ", 0)) << line;
+        EXPECT_EQ(line.size() - advice.size(), line.find(advice)) << line;
+        EXPECT_NE(std::string::npos, out.str().find("documents: 0 pushed")) << out.str();
+    }
+}
+
+TEST_F(CommandLineTest, BenchFiguresAddUp) {
+    ASSERT_EQ(run({"bench", "--plugin", pluginPath(), "--cameras", "4", "--rate", "5", "--seconds",
+                   "1", "--json"}),
+              kExitOk)
+        << err.str();
+    const auto json = nlohmann::json::parse(out.str());
+    const auto& documents = json.at("documents");
+    EXPECT_EQ(documents.at("pushed"), 4 * 5 * 1);
+    EXPECT_GT(documents.at("processed"), 0);
+    EXPECT_LE(documents.at("processed").get<int>() + documents.at("dropped").get<int>(),
+              documents.at("pushed").get<int>());
+    EXPECT_LE(documents.at("droppedWhileBusy"), documents.at("dropped"));
+    EXPECT_GE(json.at("packets").at("object"), documents.at("processed"));
+    EXPECT_LE(json.at("latencyMs").at("p50"), json.at("latencyMs").at("p99"));
+    EXPECT_EQ(json.at("liveObjects"), "none");
+    // Every agent runs a pool of its own, so the threads outnumber the cameras.
+    EXPECT_GT(json.at("threads").at("atEnd"), 4);
 }
 
 }  // namespace

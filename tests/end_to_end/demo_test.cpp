@@ -1,6 +1,5 @@
-// The demo against the scene it played: the generator's ground truth (tracks, line crossings,
-// events) must come out of the plugin, less only what documents dropped while the agent was busy
-// carried; and the generator itself: crossings and region events where the geometry puts them.
+// The demo against the generator's ground truth, less only what documents dropped while the agent
+// was busy carried; and the generator itself: crossings and events where the geometry puts them.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -34,12 +33,8 @@ TEST(SceneGeneratorTest, LinesCountEveryCrossingAndRegionsNameTheObjectsInside) 
     options.regions = {{1, {{420, 700}, {700, 700}, {700, 999}, {420, 999}}}};
     const SceneGenerator generator(options), again(options);
     EXPECT_EQ(generator.document(99).xml, again.document(99).xml) << "the seed decides";
-    const auto inRegion = [](std::pair<double, double> p) {
-        return p.first > 420 && p.first < 700 && p.second > 700 && p.second < 999;
-    };
 
     std::map<int32_t, double> lastX;
-    std::map<int32_t, int> bestShots;
     std::map<SceneEventKind, int> events;
     int crossings = 0;
     for (size_t i = 0; i < generator.documentCount(); ++i) {
@@ -49,7 +44,6 @@ TEST(SceneGeneratorTest, LinesCountEveryCrossingAndRegionsNameTheObjectsInside) 
             // Where the object stands, in the figure space of lines and regions.
             const double x = (object.left + object.right) / 2 * 1000 / SceneGenerator::kFrameWidth;
             feet[object.id] = {x, object.bottom * 1000 / SceneGenerator::kFrameHeight};
-            bestShots[object.id] += object.bestShot;
             if (lastX.count(object.id) && (lastX[object.id] < 500) != (x < 500))
                 ++crossings;
             lastX[object.id] = x;
@@ -61,7 +55,9 @@ TEST(SceneGeneratorTest, LinesCountEveryCrossingAndRegionsNameTheObjectsInside) 
                 EXPECT_EQ(event.count, events[event.kind]) << "counts rise one by one";
             } else if (event.kind != SceneEventKind::tampering) {
                 ASSERT_TRUE(feet.count(event.objectId)) << "events name objects in the frame";
-                EXPECT_EQ(inRegion(feet[event.objectId]), event.kind != SceneEventKind::exit)
+                const auto [x, y] = feet[event.objectId];
+                EXPECT_EQ(x > 420 && x < 700 && y > 700 && y < 999,
+                          event.kind != SceneEventKind::exit)
                     << lumo_camera::sceneEventName(event.kind) << " of " << event.objectId;
             }
         }
@@ -69,38 +65,26 @@ TEST(SceneGeneratorTest, LinesCountEveryCrossingAndRegionsNameTheObjectsInside) 
     EXPECT_GT(crossings, 10);
     EXPECT_EQ(crossings, generator.truth().crossings.at(3));
     EXPECT_EQ(events, generator.truth().events);
-    for (const auto kind : {SceneEventKind::appear, SceneEventKind::enter, SceneEventKind::stay,
-                            SceneEventKind::exit, SceneEventKind::loitering}) {
-        EXPECT_GT(events[kind], 0) << lumo_camera::sceneEventName(kind);
-    }
+    EXPECT_EQ(events.size(), 7u) << "every kind but the settings change";
     EXPECT_EQ(events[SceneEventKind::tampering], 1);
-    ASSERT_EQ(bestShots.size(), generator.truth().tracks.size());
-    for (const auto& [id, count] : bestShots)
-        EXPECT_EQ(count, 1) << "best shots of " << id;
 }
 
-// Any free loopback address for the demo's camera, or why there is none.
-std::string demoCameraAddress(std::string* whyNot) {
-    // Runs of this test in other build directories start elsewhere.
-    for (int attempt = 0; attempt < 64; ++attempt) {
+TEST(DemoTest, SummaryMatchesTheScenePlayed) {
+    // Any free loopback address at port 80; runs in other build directories start elsewhere.
+    std::string address, whyNot;
+    for (int attempt = 0; attempt < 64 && address.empty(); ++attempt) {
         lumo_camera::CameraOptions options;
         options.address = "127.42.0." + std::to_string((getpid() + attempt) % 250 + 1);
         lumo_camera::Camera probe(options);
         try {
             probe.start();
-            return options.address;
+            address = options.address;
         } catch (const lumo_camera::ListenError& e) {
-            *whyNot = e.what();
+            whyNot = e.what();
             if (e.error != EADDRINUSE)
-                return "";
+                break;
         }
     }
-    return "";
-}
-
-TEST(DemoTest, SummaryMatchesTheScenePlayed) {
-    std::string whyNot;
-    const std::string address = demoCameraAddress(&whyNot);
     if (address.empty())
         GTEST_SKIP() << "the demo needs its camera on a loopback address at port 80: " << whyNot;
     const std::string svgPath =

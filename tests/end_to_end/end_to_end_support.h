@@ -1,8 +1,5 @@
-// Aids shared by the end-to-end tests: where things are, and a document in the camera's dialect.
+// Where things are, and a document in the camera's dialect.
 #pragma once
-
-#include <dlfcn.h>
-#include <link.h>
 
 #include <fstream>
 #include <string>
@@ -17,19 +14,6 @@ inline std::string pluginPath() {
 
 inline std::string sourcePath(const std::string& relative) {
     return std::string(LUMO_SOURCE_DIR) + "/" + relative;
-}
-
-/** The file a system library was loaded from, e.g. "libm.so.6"; empty if it cannot be found. */
-inline std::string systemLibraryPath(const char* soname) {
-    void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
-        return "";
-    link_map* map = nullptr;
-    std::string path;
-    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name)
-        path = map->l_name;
-    dlclose(handle);
-    return path;
 }
 
 inline std::string writeTempFile(const std::string& name, const std::string& contents) {

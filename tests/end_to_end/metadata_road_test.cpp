@@ -1,5 +1,6 @@
-// The metadata road as the server sees it: the loaded plugin, its manifests, an agent turning the
-// camera's sample documents into packets, and a shutdown that leaves no plugin object alive.
+// The metadata road as the server sees it: the loaded plugin, its manifests and dialog defaults,
+// an agent turning the camera's sample documents into packets, and a shutdown that leaves no
+// plugin object alive.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -43,7 +44,6 @@ protected:
         EXPECT_EQ(0, report.liveCount) << report.describeLiveObjects();
     }
 
-    /** Pushes a sample document at time t and returns the lines of what the agent delivered. */
     std::string deliver(const std::string& sample, int64_t t) {
         DeviceAgentHandler& handler = m_server->agentHandler(m_camera);
         const size_t before = handler.packetCount();
@@ -61,15 +61,11 @@ protected:
     lumo_test::PacketText m_text;
 };
 
+// The manifests' contents are checked item by item in the manifests test.
 TEST_F(MetadataRoadTest, ManifestsAreJsonAndNameThePlugin) {
-    const Json plugin = Json::parse(m_server->pluginManifest());
-    EXPECT_EQ("qo.lumo", plugin.at("id"));
-    EXPECT_EQ("LUMO AI Camera Plugin", plugin.at("name"));
-    EXPECT_EQ("1.0.0", plugin.at("version"));
+    EXPECT_EQ("qo.lumo", Json::parse(m_server->pluginManifest()).at("id"));
     EXPECT_TRUE(Json::parse(m_server->engineManifest()).contains("deviceAgentSettingsModel"));
-    const Json agent = Json::parse(m_server->agentManifest(m_camera));
-    EXPECT_EQ(17u, agent.at("supportedTypes").size());
-    EXPECT_EQ(8u, agent.at("typeLibrary").at("objectTypes").size());
+    EXPECT_EQ(17u, Json::parse(m_server->agentManifest(m_camera)).at("supportedTypes").size());
 }
 
 TEST_F(MetadataRoadTest, SampleDocumentsBecomeTracksBestShotsAndEvents) {
@@ -109,16 +105,8 @@ TEST_F(MetadataRoadTest, SampleDocumentsBecomeTracksBestShotsAndEvents) {
               deliver("frame-persons-vehicles.xml", kStart));
 }
 
-TEST_F(MetadataRoadTest, CalibrationTurnedInTheDialogShiftsTheNextDocuments) {
-    const auto answer = m_server->activeSettingChange(m_camera, "TS_CALIBRATION", "4");
-    EXPECT_TRUE(answer.ok) << answer.error;
-    EXPECT_EQ("events t=1715678467712000: Tampering#1 \"Tampering\" \"\"",
-              deliver("event-tampering.xml", kStart));
-}
-
 TEST_F(MetadataRoadTest, ShutdownWhileADocumentIsInWorkLeavesNoPluginObjectAlive) {
-    for (int i = 0; i < 3; ++i)
-        deliver("frame-persons-vehicles.xml", kStart + i * 40'000);
+    deliver("frame-persons-vehicles.xml", kStart);
     std::string error;
     EXPECT_TRUE(m_server->pushMetadata(m_camera, test::personFrameDocument(), kStart, &error));
     EXPECT_TRUE(m_server->pushVideoFrame(m_camera, 1920, 1080, kStart, &error)) << error;
@@ -126,6 +114,37 @@ TEST_F(MetadataRoadTest, ShutdownWhileADocumentIsInWorkLeavesNoPluginObjectAlive
     EXPECT_EQ(0, report.liveCount) << report.describeLiveObjects();
     EXPECT_GT(m_server->registry()->createdCount(), 0);
     m_server.reset();
+}
+
+TEST(RunningPluginTest, StopsClearlyWithoutCreateQoPluginElseBindsACameraWithEveryDialogDefault) {
+    std::string error;
+    const auto library = PluginLibrary::load(test::pluginPath(), &error);
+    ASSERT_TRUE(library) << error;
+    {
+        PluginEntryPoints entryPoints = library->entryPoints();
+        entryPoints.createPlugin = nullptr;  // As a library without the plugin object.
+        MediaServer server(entryPoints);
+        EXPECT_FALSE(server.start(&error));
+        EXPECT_EQ(0u, error.rfind(test::pluginPath() + " does not export createQoPlugin", 0));
+        EXPECT_EQ("5.1.4 R1", server.sdkVersion());
+        EXPECT_EQ("lumo_analytics_plugin", server.contextName());
+    }
+
+    MediaServer complete(library->entryPoints());
+    ASSERT_TRUE(complete.start(&error)) << error;
+    const auto& defaults = complete.settingsDefaults();
+    EXPECT_EQ(25u + 39u * 8u, defaults.size()) << "25 single items, 39 template items in 8 copies";
+    EXPECT_EQ("0", defaults.at("TS_CALIBRATION"));
+    EXPECT_EQ("50", defaults.at("AIX_LINE_COUNTOSD_FONTSIZE8"));
+
+    DeviceDescription camera;
+    camera.url = "http://127.0.0.1/";  // Nobody listens: the agent's settings reads fail at once.
+    MediaServer::CameraId id = 0;
+    ASSERT_TRUE(complete.addCamera(camera, &id, &error)) << error;
+    EXPECT_EQ("5", complete.cameraSettings(id).at("HL_DURATION"));
+    EXPECT_EQ("false", complete.cameraSettings(id).at("AIX_LINE_COUNT_RESET_ALL"));
+    const ShutdownReport report = complete.shutdown();
+    EXPECT_EQ(0, report.liveCount) << report.describeLiveObjects();
 }
 
 }  // namespace

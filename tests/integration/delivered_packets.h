@@ -1,12 +1,6 @@
-// What a device agent delivered, one line per packet, so that assertions read like the packets:
-//
-//   objects t=1000000: Human#1 [0.25,0.25,0.25,0.5] Green; Car#2 {Object ID=9, Color=Red}
-//   shot t=1001000 #2 http://camera/2.jpg
-//   events t=1000000: Enter#3 "Enter" "Event Region : [3]"
-//
-// Tracks are numbered in order of first appearance ("#-" is the null id). Only what differs from
-// the usual shows: a duration other than 1 us, an inactive event, an attribute of an unexpected
-// type or a confidence other than 1. One PacketText belongs to one thread.
+// Delivered packets, one line each, so that assertions read like them. Tracks are numbered in
+// order of first appearance ("#-" is the null id). Only the unusual shows: a duration other than
+// 1 us, an inactive event, an odd attribute type or a confidence other than 1. One thread each.
 #pragma once
 
 #include <cstdio>
@@ -28,7 +22,6 @@ using DeliveredPacket = Ptr<qo::sdk::analytics::IMetadataPacket>;
 
 class PacketText {
 public:
-    /** The lines of the packets, joined by line feeds. */
     std::string operator()(const std::vector<DeliveredPacket>& packets) {
         using namespace qo::sdk::analytics;
         using qo::sdk::queryInterfacePtr;

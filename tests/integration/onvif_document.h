@@ -1,7 +1,4 @@
-// Metadata documents in the camera's dialect, built in code so that every test shows what it feeds:
-//
-//   document(frame(kScale + object(7, "Person", box(256, 128, 512, 384))) +
-//            event(kTopicRegion, {{"Rule", "Region2"}}, {{"Actions", "Enter"}}))
+// Metadata documents in the camera's dialect, built in code so that every test shows what it feeds.
 #pragma once
 
 #include <cstdio>
@@ -47,12 +44,10 @@ inline std::string object(int id, const std::string& classType, const std::strin
            "\"><tt:Appearance><tt:Class><tt:Type Likelihood=\"0.9\">" + classType +
            "</tt:Type></tt:Class>" + parts + "</tt:Appearance></tt:Object>";
 }
-/** A vehicle; `colour` is the "tt:Color" of its "tt:VehicleInfo". */
-inline std::string vehicle(int id, const std::string& type, const std::string& parts = "",
-                           const std::string& colour = "") {
+inline std::string vehicle(int id, const std::string& type, const std::string& parts = "") {
     return object(id, "Vehicle",
-                  "<tt:VehicleInfo><tt:Type Likelihood=\"0.8\">" + type + "</tt:Type>" + colour +
-                      "</tt:VehicleInfo>" + parts);
+                  "<tt:VehicleInfo><tt:Type Likelihood=\"0.8\">" + type +
+                      "</tt:Type></tt:VehicleInfo>" + parts);
 }
 inline std::string box(float left, float top, float right, float bottom) {
     return "<tt:Shape><tt:BoundingBox left=\"" + number(left) + "\" top=\"" + number(top) +

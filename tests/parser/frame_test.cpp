@@ -3,14 +3,9 @@
 
 namespace lumo_test {
 
-TEST(FrameTest, RootNamesAreComparedExactly) {
+TEST(FrameTest, RootNameIsExactAndObjectsComeFromTheLastFrameAndTheFirstOfItsAnalytics) {
     EXPECT_EQ(read("<tt:MetadataStream><tt:VideoAnalytics/></tt:MetadataStream>"), "null");
-    EXPECT_EQ(read("<MetaDataStream/>"), "null");
     EXPECT_EQ(read("\xEF\xBB\xBF<tt:MetaDataStream/>"), "");  // a byte-order mark is skipped
-    EXPECT_EQ(read(document("<tt:PTZ/><tt:VideoAnalytics/>")), "");
-}
-
-TEST(FrameTest, ObjectsComeFromTheLastFrameOfTheDocumentAndTheFirstOfItsAnalytics) {
     const std::string one = "<tt:Object ObjectId=\"1\"/>";
     const std::pair<std::string, std::string> cases[] = {
         {frame("<tt:Transformation><tt:Translate x=\"-1.0\" y=\"1.0\"/><tt:Scale x=\"0.001953125\""
@@ -18,18 +13,14 @@ TEST(FrameTest, ObjectsComeFromTheLastFrameOfTheDocumentAndTheFirstOfItsAnalytic
                one + "<tt:Object ObjectId=\"2\" Parent=\"1\"/><tt:Object/>"),
          "frame @2024-05-14T09:21:07.512Z translate -1,1 scale 0.00195312,-0.00390625\n"
          "object 1/0\nobject 2/1\nobject 0/0"},
-        {frame(one + one) + "<tt:VideoAnalytics/>" + frame("<tt:Object ObjectId=\"3\"/>", "later"),
-         "frame @later translate 0,0 scale 0,0\nobject 3/0"},
-        {frame(one) + frame("", "later"), "frame @later translate 0,0 scale 0,0"},
+        {frame(one + one) + "<tt:VideoAnalytics/>" + frame("", "later"),
+         "frame @later translate 0,0 scale 0,0"},
         {"<tt:VideoAnalytics><tt:Frame UtcTime=\"first\">" + one +
-             "</tt:Frame><tt:Frame UtcTime=\"second\"><tt:Object ObjectId=\"2\"/></tt:Frame>"
-             "</tt:VideoAnalytics>",
+             "</tt:Frame><tt:Frame UtcTime=\"second\"/></tt:VideoAnalytics>",
          "frame @first translate 0,0 scale 0,0\nobject 1/0"},
     };
-    for (const auto& [body, described] : cases) {
-        SCOPED_TRACE(body);
-        EXPECT_EQ(read(document(body)), described);
-    }
+    for (const auto& [body, described] : cases)
+        EXPECT_EQ(read(document(body)), described) << body;
 }
 
 }  // namespace lumo_test

@@ -1,5 +1,4 @@
-// Malformed and hostile documents: null or a payload, never a crash or a read past the buffer
-// (these tests earn their keep under ASan and UBSan).
+// Malformed and hostile documents: null or a payload, never a crash or a read past the buffer.
 #include <pthread.h>
 
 #include "lumo/metadata_prescan.h"
@@ -8,8 +7,8 @@
 namespace lumo_test {
 
 TEST(HostileInputTest, RefusesBuffersOutsideTheContract) {
-    EXPECT_EQ(Metadata::ConvertToPayload(nullptr, 0), nullptr);
     char text[] = "<tt:MetaDataStream/>xx";
+    EXPECT_EQ(Metadata::ConvertToPayload(nullptr, 0), nullptr);
     EXPECT_EQ(Metadata::ConvertToPayload(text, -1), nullptr);
     EXPECT_EQ(Metadata::ConvertToPayload(text, 20), nullptr);  // no NUL where the size ends
     std::string atBound = "<tt:MetaDataStream/>";
@@ -19,38 +18,28 @@ TEST(HostileInputTest, RefusesBuffersOutsideTheContract) {
 }
 
 TEST(HostileInputTest, EveryTruncationBeforeTheRootClosesGivesNull) {
-    const std::string text = document(
-        frame(object(3,
-                     "<tt:Class><tt:Type>Human</tt:Type></tt:Class><tt:ImageRef>a?b=1&amp;c=2"
-                     "</tt:ImageRef>")) +
-        event("t", item("Rule", "Region2"), item("ObjectId", "3")));
+    const std::string text = document(frame(object(3, "<tt:ImageRef>a?b=1&amp;c=2</tt:ImageRef>")) +
+                                      event("t", item("Rule", "Region2"), item("ObjectId", "3")));
     const std::size_t rootEnd = text.rfind('>') + 1;
     for (std::size_t length = 0; length < rootEnd; ++length)
         ASSERT_FALSE(parseText(text.substr(0, length))) << length;
     EXPECT_TRUE(parseText(text.substr(0, rootEnd)));
 }
 
-TEST(HostileInputTest, MalformedMarkupGivesNull) {
+TEST(HostileInputTest, MalformedMarkupGivesNullAndOtherMarkupOrBytesAreSkippedOrCarried) {
     for (const char* text :
-         {"junk<tt:MetaDataStream/>", "<tt:MetaDataStream ObjectId=3/>", "<tt:MetaDataStream a/>",
+         {"junk<tt:MetaDataStream/>", "<tt:MetaDataStream a=3/>",
           "<tt:MetaDataStream><!-- never closed </tt:MetaDataStream>",
           "<tt:MetaDataStream><![CDATA[ never closed </tt:MetaDataStream>",
           "<!DOCTYPE d [ <!ELEMENT a ANY> <tt:MetaDataStream/>",
-          "<?xml version=\"1.0\" <tt:MetaDataStream/>", "<tt:MetaDataStream a='&#x110000;'/>",
-          "<tt:MetaDataStream>&#12</tt:MetaDataStream>", "</tt:MetaDataStream>",
-          "<tt:MetaDataStream><tt:Event>", "<tt:MetaDataStream/ >"})
+          "<tt:MetaDataStream a='&#x110000;'/>", "<tt:MetaDataStream><tt:Event>"})
         EXPECT_FALSE(parseText(text)) << text;
-}
-
-TEST(HostileInputTest, MarkupThatIsNotAnElementIsSkipped) {
     EXPECT_EQ(
         read("<?xml version='1.0'?><!DOCTYPE d [<!ELEMENT a (b)> [nested]]><!-- c -->"
              "<tt:MetaDataStream><?pi </tt:MetaDataStream>?><![CDATA[<tt:Event>]]><!-- <tt:Event>"
              " --><!ANY ><tt:Event/></tt:MetaDataStream>"),
         "event - @ source 0: data 0:");
-}
-
-TEST(HostileInputTest, NulByteEndsTheDocumentAndOtherBytesAreCarriedAsTheyAre) {
+    // A NUL byte ends the document; other bytes are carried as they are.
     EXPECT_TRUE(parseText(std::string("<tt:MetaDataStream/>\0<unclosed", 30)));
     EXPECT_FALSE(parseText(std::string("<tt:MetaDataStream>\0</tt:MetaDataStream>", 40)));
     expectObjects({{"<tt:Class><tt:Type>Hu&#0;man</tt:Type></tt:Class>", "class Hu@0"},

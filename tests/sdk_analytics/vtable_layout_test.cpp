@@ -1,5 +1,5 @@
-// The server and the plugin share nothing but the order of virtual slots: every operation of the
-// metadata, packet and base classes must sit where the server calls it.
+// The metadata, packet and base classes as the server sees them: the server and the plugin share
+// nothing but the order of virtual slots and the interface ids.
 #include <gtest/gtest.h>
 
 #include "host_fakes.h"
@@ -16,25 +16,6 @@ namespace qo::sdk::analytics::test {
 namespace {
 
 constexpr std::ptrdiff_t kFirst = 6;  // After the destructors, queryInterface, addRef, releaseRef.
-
-// Open the protected hooks to the tests.
-struct PluginHooks : Plugin {
-    using Plugin::doObtainEngine;
-    using Plugin::manifestString;
-};
-struct EngineHooks : Engine {
-    using Engine::executeAction;
-    using Engine::manifestString;
-    using Engine::settingsReceived;
-};
-struct AgentHooks : ConsumingDeviceAgent {
-    using ConsumingDeviceAgent::manifestString;
-    using ConsumingDeviceAgent::pullMetadataPackets;
-    using ConsumingDeviceAgent::pushCompressedVideoFrame;
-    using ConsumingDeviceAgent::pushCustomMetadataPacket;
-    using ConsumingDeviceAgent::pushUncompressedVideoFrame;
-    using ConsumingDeviceAgent::settingsReceived;
-};
 
 TEST(VtableLayout, metadataAndPacketOperationsFollowInInterfaceOrder) {
     using QueryInterface = IRefCountable* (IRefCountable::*)(const InterfaceId*);
@@ -56,32 +37,26 @@ TEST(VtableLayout, metadataAndPacketOperationsFollowInInterfaceOrder) {
                 &B::attributeCount, &B::flags);
 
     const auto packet = makePtr<ObjectMetadataPacket>();
-    packet->setTimestampUs(111);
     packet->setDurationUs(222);
     packet->addItem(makePtr<ObjectMetadata>().get());
-    EXPECT_EQ(callSlot<int64_t>(packet.get(), kFirst + 0), 111);
     EXPECT_EQ(callSlot<int64_t>(packet.get(), kFirst + 1), 222);
     EXPECT_EQ(callSlot<int32_t>(packet.get(), kFirst + 2), 1);
-    const auto bestShot = makePtr<ObjectTrackBestShotPacket>();
-    bestShot->setImageData({'a', 'b', 'c'});
+    const auto bestShot = makePtr<ObjectTrackBestShotPacket>(Uuid(), 42);
+    bestShot->setImage("image/jpeg", {'a', 'b', 'c'});
     EXPECT_EQ(callSlot<int32_t>(bestShot.get(), kFirst + 5), 3);
 }
 
-TEST(VtableLayout, baseClassOperationsThenHooks) {
+TEST(VtableLayout, baseClassOperationsFollowInInterfaceOrder) {
     expectSlots(kFirst, &Plugin::setUtilityProvider, &Plugin::getManifest, &Plugin::doCreateEngine,
-                &Plugin::instanceId, &PluginHooks::doObtainEngine, &PluginHooks::manifestString);
+                &Plugin::instanceId);
     expectSlots(kFirst, &Engine::setEngineInfo, &Engine::doSetSettings,
                 &Engine::getPluginSideSettings, &Engine::getManifest, &Engine::isCompatible,
                 &Engine::doObtainDeviceAgent, &Engine::doExecuteAction, &Engine::setHandler,
-                &Engine::doGetSettingsOnActiveSettingChange, &EngineHooks::manifestString,
-                &EngineHooks::settingsReceived, &EngineHooks::executeAction);
+                &Engine::doGetSettingsOnActiveSettingChange);
     using A = ConsumingDeviceAgent;
     expectSlots(kFirst, &A::doSetSettings, &A::getPluginSideSettings, &A::getManifest,
                 &A::setHandler, &A::doSetNeededMetadataTypes, &A::doPushDataPacket, &A::finalize,
-                &A::doGetSettingsOnActiveSettingChange, &AgentHooks::manifestString,
-                &AgentHooks::pushCompressedVideoFrame, &AgentHooks::pushUncompressedVideoFrame,
-                &AgentHooks::pushCustomMetadataPacket, &AgentHooks::pullMetadataPackets,
-                &AgentHooks::settingsReceived);
+                &A::doGetSettingsOnActiveSettingChange);
 }
 
 TEST(Interfaces, everyLevelOfEveryChainAnswersItsIdsByContent) {
@@ -105,6 +80,27 @@ TEST(Interfaces, everyLevelOfEveryChainAnswersItsIdsByContent) {
         {ns + "IObjectTrackBestShotPacket2", ns + "IObjectTrackBestShotPacket1",
          ns + "IObjectTrackBestShotPacket", ns + "IMetadataPacket", ns + "IDataPacket"},
         {ns + "ICompoundMetadataPacket", ns + "IObjectMetadataPacket1"});
+}
+
+using MetadataPackets = LogCapture;
+
+TEST_F(MetadataPackets, itemsAndAttributesAreSharedAndNullArgumentsReported) {
+    const auto object = makePtr<ObjectMetadata>();
+    const auto color = makePtr<Attribute>("Color", "Red");
+    {
+        const auto packet = makePtr<ObjectMetadataPacket>();
+        packet->addItem(object.get());
+        EXPECT_EQ(object->refCountThreadUnsafe(), 2) << "the packet's and ours";
+        EXPECT_TRUE(packet->getAt(1) == nullptr && packet->getAt(-1) == nullptr);
+        const auto event = makePtr<EventMetadata>();
+        event->addAttributes({color, nullptr});
+        EXPECT_TRUE(event->attributeCount() == 1 && event->getAttribute(1) == nullptr);
+        event->getTrackId(nullptr);
+        packet->addItem(static_cast<const IObjectMetadata*>(nullptr));
+    }
+    EXPECT_TRUE(color->refCountThreadUnsafe() == 1 && object->refCountThreadUnsafe() == 1);
+    for (const char* condition : {"(attribute)", "(outValue)", "(objectMetadata)"})
+        EXPECT_NE(output.text().find(condition), std::string::npos) << condition;
 }
 
 }  // namespace

