@@ -1,6 +1,5 @@
 #include "lumo/metadata.h"
 
-#include <emmintrin.h>
 #include <pthread.h>
 #include <rapidxml.hpp>
 
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "lumo/metadata_arena.h"
@@ -34,19 +34,30 @@ using Attribute = rapidxml::xml_attribute<char>;
 constexpr int kParseFlags = rapidxml::parse_trim_whitespace | rapidxml::parse_normalize_whitespace;
 static_assert(kParseFlags == 3072);
 
+// The records of a payload share one allocation with the array that points to them: a block of
+// `capacity` pointers followed by room for `capacity` records. A document's objects then cost one
+// allocation rather than one each, which kept the allocator merging and splitting chunks.
+template <class T>
+T** allocateRecordBlock(int32_t capacity) {
+    static_assert(alignof(T) <= alignof(T*), "records follow the pointers unpadded");
+    return static_cast<T**>(
+        ::operator new(static_cast<std::size_t>(capacity) * (sizeof(T*) + sizeof(T))));
+}
+
 template <class T>
 void destroyRecords(T** records, int32_t count) {
     for (int32_t i = 0; i < count; ++i)
-        delete records[i];
-    delete[] records;
+        records[i]->~T();
+    ::operator delete(records);
 }
 
-// An owned array of records under construction; frees what it holds if a later step throws.
+// An owned block of records under construction; frees what it holds if a later step throws.
 template <class T>
 class RecordList {
 public:
     explicit RecordList(int32_t capacity)
-        : m_items(capacity > 0 ? new T*[capacity]() : nullptr), m_capacity(capacity) {}
+        : m_items(capacity > 0 ? allocateRecordBlock<T>(capacity) : nullptr),
+          m_capacity(capacity) {}
     ~RecordList() { destroyRecords(m_items, m_count); }
     RecordList(const RecordList&) = delete;
     RecordList& operator=(const RecordList&) = delete;
@@ -54,7 +65,8 @@ public:
     T& append() {
         if (m_count >= m_capacity)
             throw std::length_error("record list full");
-        m_items[m_count] = new T;
+        void* place = reinterpret_cast<T*>(m_items + m_capacity) + m_count;
+        m_items[m_count] = new (place) T;
         return *m_items[m_count++];
     }
 
@@ -64,7 +76,7 @@ public:
         items = m_count > 0 ? m_items : nullptr;
         count = m_count;
         if (m_count == 0)
-            delete[] m_items;
+            ::operator delete(m_items);
         m_items = nullptr;
         m_count = 0;
     }
@@ -443,32 +455,8 @@ void readStream(_Payload& payload, const Node* stream) {
 
 // --- Nesting --------------------------------------------------------------------------------
 
-// rapidxml opens an element only at a "<", so a text holding no more of them than a thread's stack
-// takes levels cannot overflow it, whatever it is. Counts them sixteen bytes a step, in byte
-// counters drained every 256 bytes, and stops once past `limit`.
-int countOpenings(const char* text, int size, int limit) {
-    const __m128i open = _mm_set1_epi8('<');
-    const char* p = text;
-    const char* const end = text + size;
-    int count = 0;
-    while (end - p >= 256) {
-        __m128i counters = _mm_setzero_si128();
-        for (int i = 0; i < 16; ++i, p += 16) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(block, open));
-        }
-        const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
-        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
-        if (count > limit)
-            return count;
-    }
-    for (; p < end; ++p)
-        count += *p == '<';
-    return count;
-}
-
-// Stack rapidxml takes per nesting level, with room to spare: measured below 200 bytes in an
-// optimised build and below 800 with ThreadSanitizer.
+// Stack rapidxml takes per nesting level, with room to spare: measured 95 to 303 bytes with gcc 12
+// and clang 14 from -O0 to -O3, and below 800 with ThreadSanitizer.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr std::size_t kStackPerLevel = 4096;
 #elif defined(__has_feature)

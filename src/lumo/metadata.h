@@ -97,7 +97,8 @@ struct _Event {
 };
 
 // One document. Owns both arrays and every record they point to; a null array goes with a count
-// of 0. The caller destroys a returned payload with delete.
+// of 0. The caller destroys a returned payload with delete. Each array shares its allocation with
+// its records, so neither an array nor a record is ever freed or replaced on its own.
 struct _Payload {
     int32_t eventCount = 0;
     _Event** events = nullptr;

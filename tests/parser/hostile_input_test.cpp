@@ -1,6 +1,10 @@
 // Malformed and hostile documents: null or a payload, never a crash or a read past the buffer.
 #include <pthread.h>
 
+#include <algorithm>
+#include <random>
+#include <vector>
+
 #include "lumo/metadata_prescan.h"
 #include "parser/document_builder.h"
 
@@ -93,6 +97,37 @@ TEST(NestingTest, DepthIsBoundedWhateverTheSpacingOfTags) {
             EXPECT_FALSE(
                 parsedOnStack(nested(Metadata::kMaxNestingDepth + 1, lead, gap), kSmallStack))
                 << lead << " " << gap;
+    }
+}
+
+// Both counters (the AVX2 one where the processor has it) against a plain count: every length
+// around their block and drain sizes, every density, and limits on both sides of the count.
+TEST(NestingTest, OpeningCountsAreExactUpToTheLimitAndAboveItPast) {
+    std::mt19937 random(7);
+    for (const std::size_t length :
+         {std::size_t{0}, std::size_t{1}, std::size_t{63}, std::size_t{64}, std::size_t{255},
+          std::size_t{256}, std::size_t{257}, std::size_t{8191}, std::size_t{8192},
+          std::size_t{8257}, std::size_t{70000}}) {
+        for (const unsigned percent : {0u, 3u, 50u, 100u}) {
+            std::string text(length, 'a');
+            for (char& c : text) {
+                if (random() % 100 < percent)
+                    c = '<';
+            }
+            const int exact = static_cast<int>(std::count(text.begin(), text.end(), '<'));
+            for (const int limit : {0, exact / 2, exact, exact + 1, 1 << 30}) {
+                const char* const end = text.data() + text.size();
+                std::vector<int> counts = {Metadata::countOpeningsSse2(text.data(), end, limit)};
+                if (Metadata::hasAvx2())
+                    counts.push_back(Metadata::countOpeningsAvx2(text.data(), end, limit));
+                for (const int count : counts) {
+                    if (exact <= limit)
+                        EXPECT_EQ(count, exact) << length << " " << percent << " " << limit;
+                    else
+                        EXPECT_GT(count, limit) << length << " " << percent << " " << limit;
+                }
+            }
+        }
     }
 }
 
