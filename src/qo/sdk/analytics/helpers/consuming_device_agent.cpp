@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "qo/kit/debug.h"
-#include "qo/kit/utils.h"
 #include "qo/sdk/analytics/i_event_metadata_packet.h"
 #include "qo/sdk/analytics/i_object_metadata_packet.h"
 #include "qo/sdk/analytics/i_object_track_best_shot_packet.h"
@@ -73,12 +72,7 @@ void ConsumingDeviceAgent::doSetSettings(Result<const ISettingsResponse*>* outRe
                                          const IStringMap* settings) {
     if (!outResult)
         return;
-    bool converted = false;
-    {
-        std::lock_guard<std::mutex> lock(m_settingsMutex);
-        converted = m_log.convertAndOutputStringMap(&m_settings, settings, "Received settings", 0);
-    }
-    if (!converted) {
+    if (!m_settings.merge(settings)) {
         *outResult = error(ErrorCode::invalidParams, "Settings are invalid");
         return;
     }
@@ -352,20 +346,11 @@ void ConsumingDeviceAgent::pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Lev
 }
 
 std::string ConsumingDeviceAgent::settingValue(const std::string& settingName) const {
-    {
-        std::lock_guard<std::mutex> lock(m_settingsMutex);
-        const auto it = m_settings.find(settingName);
-        if (it != m_settings.end())
-            return it->second;
-    }
-    printLine("ERROR: Requested setting " + kit::utils::toString(settingName) +
-              " is missing; implying empty string.");
-    return "";
+    return m_settings.value(settingName);
 }
 
 ConsumingDeviceAgent::Map ConsumingDeviceAgent::currentSettings() const {
-    std::lock_guard<std::mutex> lock(m_settingsMutex);
-    return m_settings;
+    return m_settings.all();
 }
 
 void ConsumingDeviceAgent::releasePackets(

@@ -13,8 +13,8 @@
 // pushManifest() and pushPluginDiagnosticEvent() from any thread. m_mutex guards the handler and
 // is held while a packet, event or manifest is delivered, so deliveries reach the server one at a
 // time and never while the handler is being replaced; the handler must therefore not call back
-// into these operations. m_settingsMutex guards the settings.
-// doPushDataPacket() runs its hooks on the calling thread without either lock.
+// into these operations. m_settings has its own lock.
+// doPushDataPacket() runs its hooks on the calling thread with no lock held.
 #pragma once
 
 #include <atomic>
@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "qo/sdk/analytics/helpers/settings_store.h"
 #include "qo/sdk/analytics/i_compressed_video_packet.h"
 #include "qo/sdk/analytics/i_consuming_device_agent.h"
 #include "qo/sdk/analytics/i_custom_metadata_packet.h"
@@ -115,8 +116,7 @@ private:
     mutable std::mutex m_mutex;
     Ptr<IHandler> m_handler;                // Guarded by m_mutex.
     std::atomic<bool> m_hasHandler{false};  // Mirrors m_handler; written under m_mutex.
-    mutable std::mutex m_settingsMutex;
-    Map m_settings;  // Guarded by m_settingsMutex.
+    SettingsStore m_settings{m_log};
 };
 
 }  // namespace qo::sdk::analytics

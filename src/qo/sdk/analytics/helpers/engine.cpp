@@ -55,12 +55,7 @@ void Engine::doSetSettings(Result<const ISettingsResponse*>* outResult,
                            const IStringMap* settings) {
     if (!outResult)
         return;
-    bool converted = false;
-    {
-        std::lock_guard<std::mutex> lock(m_settingsMutex);
-        converted = m_log.convertAndOutputStringMap(&m_settings, settings, "Received settings", 0);
-    }
-    if (!converted) {
+    if (!m_settings.merge(settings)) {
         *outResult = error(ErrorCode::invalidParams, "Unable to convert the input string map");
         return;
     }
@@ -187,20 +182,11 @@ void Engine::pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level level, std:
 }
 
 std::string Engine::settingValue(const std::string& settingName) const {
-    {
-        std::lock_guard<std::mutex> lock(m_settingsMutex);
-        const auto it = m_settings.find(settingName);
-        if (it != m_settings.end())
-            return it->second;
-    }
-    printLine("ERROR: Requested setting " + kit::utils::toString(settingName) +
-              " is missing; implying empty string.");
-    return "";
+    return m_settings.value(settingName);
 }
 
 Engine::Map Engine::currentSettings() const {
-    std::lock_guard<std::mutex> lock(m_settingsMutex);
-    return m_settings;
+    return m_settings.all();
 }
 
 void Engine::printLine(const std::string& text) const {

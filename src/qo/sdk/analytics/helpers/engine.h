@@ -7,9 +7,9 @@
 // Every line it writes starts with its print prefix, "[<library>_engine_<engine id>] ".
 //
 // Threading: server threads call the operations. m_mutex guards the handler, so a diagnostic
-// event never reaches a handler that is being replaced; m_settingsMutex guards the settings. The
-// print prefix changes only in setEngineInfo(), which the server calls before it uses the engine
-// from other threads.
+// event never reaches a handler that is being replaced; m_settings has its own lock. The print
+// prefix changes only in setEngineInfo(), which the server calls before it uses the engine from
+// other threads.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 
+#include "qo/sdk/analytics/helpers/settings_store.h"
 #include "qo/sdk/analytics/i_engine.h"
 #include "qo/sdk/helpers/log_utils.h"
 #include "qo/sdk/ptr.h"
@@ -81,8 +82,7 @@ private:
 
     LogUtils m_log;
     mutable std::mutex m_mutex;
-    mutable std::mutex m_settingsMutex;
-    Map m_settings;           // Guarded by m_settingsMutex.
+    SettingsStore m_settings{m_log};
     Ptr<IHandler> m_handler;  // Guarded by m_mutex.
     const std::string m_overridingPrintPrefix;
 };
