@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +25,7 @@
 #include "host/packet_record.h"
 #include "host/plugin_library.h"
 #include "host/run_summary.h"
+#include "host/stderr_redirect.h"
 #include "scene_generator.h"
 
 namespace lumo::host {
@@ -64,35 +64,21 @@ struct BenchOptions {
 
 BenchOptions parseOptions(const std::vector<std::string>& args) {
     BenchOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            return options;
-        }
-        if (arg == "--json") {
-            options.json = true;
-            continue;
-        }
-        if (arg != "--plugin" && arg != "--cameras" && arg != "--rate" && arg != "--seconds" &&
-            arg != "--seed") {
-            throw UsageError(arg.empty() || arg[0] != '-' ? "bench takes no file"
-                                                          : "unknown option " + arg);
-        }
-        if (i + 1 >= args.size())
-            throw UsageError(arg + " needs a value");
-        const std::string& value = args[++i];
-        if (arg == "--plugin")
-            options.pluginPath = value;
-        else if (arg == "--cameras")
-            options.cameras = static_cast<int>(wholeNumber(arg, value, 1, 4096));
-        else if (arg == "--rate")
-            options.rate = static_cast<int>(wholeNumber(arg, value, 1, 1000));
-        else if (arg == "--seconds")
-            options.seconds = static_cast<int>(wholeNumber(arg, value, 1, 3600));
-        else
-            options.seed = static_cast<uint32_t>(wholeNumber(arg, value, 0, UINT32_MAX));
-    }
+    options.help = readOptions(
+        "bench", args, {{"--json", &options.json}},
+        {"--plugin", "--cameras", "--rate", "--seconds", "--seed"},
+        [&options](const std::string& option, const std::string& value) {
+            if (option == "--plugin")
+                options.pluginPath = value;
+            else if (option == "--cameras")
+                options.cameras = static_cast<int>(wholeNumber(option, value, 1, 4096));
+            else if (option == "--rate")
+                options.rate = static_cast<int>(wholeNumber(option, value, 1, 1000));
+            else if (option == "--seconds")
+                options.seconds = static_cast<int>(wholeNumber(option, value, 1, 3600));
+            else
+                options.seed = static_cast<uint32_t>(wholeNumber(option, value, 0, UINT32_MAX));
+        });
     if (options.pluginPath.empty())
         options.pluginPath = PluginLibrary::defaultPath();
     return options;
@@ -191,35 +177,6 @@ private:
     bool m_stopping = false;  // Guarded by m_mutex.
     ProcessStatus m_peak;     // Guarded by m_mutex.
     std::thread m_thread;     // Last: starts once the rest is ready.
-};
-
-/**
- * Sends file descriptor 2, where the plugin logs a few lines per document, to /dev/null.
- * Threading: changes the whole process; one at a time, made and destroyed on the same thread.
- */
-class DiscardedLog {
-public:
-    DiscardedLog() {
-        const int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (sink < 0)
-            return;
-        std::fflush(stderr);
-        m_saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
-        dup2(sink, 2);
-        close(sink);
-    }
-    ~DiscardedLog() {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        close(m_saved);
-    }
-    DiscardedLog(const DiscardedLog&) = delete;
-    DiscardedLog& operator=(const DiscardedLog&) = delete;
-
-private:
-    int m_saved = -1;
 };
 
 struct Scene {
@@ -532,7 +489,7 @@ int Bench::run() {
     ShutdownReport shutdown;
     {
         // The log is discarded, not left out: writing it is part of the plugin's cost.
-        const DiscardedLog discarded;
+        const StderrRedirect discarded(open("/dev/null", O_WRONLY | O_CLOEXEC));
         m_server = std::make_unique<MediaServer>(m_library->entryPoints());
         if (!m_server->start(&error) || !bindCameras(&error)) {
             m_server.reset();
@@ -596,17 +553,9 @@ int Bench::run() {
 }  // namespace
 
 int runBenchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    BenchOptions options;
-    try {
-        options = parseOptions(args);
-    } catch (const UsageError& e) {
-        return reportUsageError(err, e);
-    }
-    if (options.help) {
-        out << helpText();
-        return kExitOk;
-    }
-    return Bench(std::move(options), out, err).run();
+    return runCommand(args, out, err, parseOptions, [&](BenchOptions options) {
+        return Bench(std::move(options), out, err).run();
+    });
 }
 
 }  // namespace lumo::host

@@ -114,6 +114,7 @@ struct CommandLine {
     int64_t stepUs = 100'000;
     std::chrono::milliseconds firstPacketWait{250};
     std::vector<std::string> files;
+    bool help = false;
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -128,6 +129,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         commandLine.command != "replay") {
         throw UsageError("unknown command " + commandLine.command);
     }
+    commandLine.help = commandLine.command == "help";
     const bool replay = commandLine.command == "replay";
 
     bool optionsEnded = false;
@@ -144,7 +146,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         if (arg == "--help" || arg == "-h") {
-            commandLine.command = "help";
+            commandLine.help = true;
             return commandLine;
         }
         const bool replayOnly = arg == "--device-url" || arg == "--login" || arg == "--password" ||
@@ -292,19 +294,10 @@ int runLumoHost(const std::vector<std::string>& args, std::ostream& out, std::os
         return runBenchCommand({args.begin() + 1, args.end()}, out, err);
     if (!args.empty() && args[0] == "demo")
         return runDemoCommand({args.begin() + 1, args.end()}, out, err);
-    CommandLine commandLine;
-    try {
-        commandLine = parseCommandLine(args);
-    } catch (const UsageError& e) {
-        return reportUsageError(err, e);
-    }
-    if (commandLine.command == "help") {
-        out << kHelpText;
-        return kExitOk;
-    }
-    if (commandLine.command == "version")
-        return runVersion(commandLine, out, err);
-    return runReplay(commandLine, out, err);
+    return runCommand(args, out, err, parseCommandLine, [&](const CommandLine& commandLine) {
+        return commandLine.command == "version" ? runVersion(commandLine, out, err)
+                                                : runReplay(commandLine, out, err);
+    });
 }
 
 }  // namespace lumo::host

@@ -1,7 +1,5 @@
 #include "host/command_options.h"
 
-#include "host/command_line.h"
-
 namespace lumo::host {
 
 int64_t wholeNumber(const std::string& option, const std::string& text, int64_t low, int64_t high) {
@@ -34,6 +32,29 @@ double number(const std::string& option, const std::string& text, double low, do
                          std::to_string(int64_t(high)));
     }
     return value;
+}
+
+bool readOptions(
+    const std::string& command, const std::vector<std::string>& args,
+    const std::map<std::string, bool*>& flags, const std::set<std::string>& valued,
+    const std::function<void(const std::string& option, const std::string& value)>& take) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h")
+            return true;
+        if (const auto flag = flags.find(arg); flag != flags.end()) {
+            *flag->second = true;
+            continue;
+        }
+        if (!valued.count(arg)) {
+            throw UsageError(arg.empty() || arg[0] != '-' ? command + " takes no file"
+                                                          : "unknown option " + arg);
+        }
+        if (i + 1 >= args.size())
+            throw UsageError(arg + " needs a value");
+        take(arg, args[++i]);
+    }
+    return false;
 }
 
 int reportUsageError(std::ostream& err, const UsageError& error) {

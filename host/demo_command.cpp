@@ -28,6 +28,7 @@
 #include "host/packet_printer.h"
 #include "host/plugin_library.h"
 #include "host/run_summary.h"
+#include "host/stderr_redirect.h"
 #include "qo/sdk/helpers/uuid_helper.h"
 #include "scene_generator.h"
 
@@ -65,37 +66,23 @@ struct DemoOptions {
 
 DemoOptions parseOptions(const std::vector<std::string>& args) {
     DemoOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            return options;
-        }
-        if (arg == "--json" || arg == "--quiet") {
-            (arg == "--json" ? options.json : options.quiet) = true;
-            continue;
-        }
-        static const std::set<std::string> kValued = {"--plugin", "--camera-address", "--seconds",
-                                                      "--rate",   "--seed",           "--svg"};
-        if (!kValued.count(arg))
-            throw UsageError(arg.empty() || arg[0] != '-' ? "demo takes no file"
-                                                          : "unknown option " + arg);
-        if (i + 1 >= args.size())
-            throw UsageError(arg + " needs a value");
-        const std::string& value = args[++i];
-        if (arg == "--plugin")
-            options.pluginPath = value;
-        else if (arg == "--camera-address")
-            options.cameraAddress = value;
-        else if (arg == "--seconds")
-            options.seconds = number(arg, value, 1, 3600);
-        else if (arg == "--rate")
-            options.rate = number(arg, value, 1, 100);
-        else if (arg == "--seed")
-            options.seed = static_cast<uint32_t>(number(arg, value, 0, 4294967295.0));
-        else
-            options.svgPath = value;
-    }
+    options.help = readOptions(
+        "demo", args, {{"--json", &options.json}, {"--quiet", &options.quiet}},
+        {"--plugin", "--camera-address", "--seconds", "--rate", "--seed", "--svg"},
+        [&options](const std::string& option, const std::string& value) {
+            if (option == "--plugin")
+                options.pluginPath = value;
+            else if (option == "--camera-address")
+                options.cameraAddress = value;
+            else if (option == "--seconds")
+                options.seconds = number(option, value, 1, 3600);
+            else if (option == "--rate")
+                options.rate = number(option, value, 1, 100);
+            else if (option == "--seed")
+                options.seed = static_cast<uint32_t>(number(option, value, 0, 4294967295.0));
+            else
+                options.svgPath = value;
+        });
     if (options.pluginPath.empty())
         options.pluginPath = PluginLibrary::defaultPath();
     return options;
@@ -236,30 +223,20 @@ std::string listOf(const std::map<std::string, int>& counts) {
 // terminal() is used from that thread only.
 class PluginLogFile {
 public:
-    explicit PluginLogFile(const std::string& path) {
-        const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (file < 0)
-            return;
-        std::fflush(stderr);
-        m_saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
-        dup2(file, 2);
-        close(file);
-        m_buffer.fd = m_saved;
+    explicit PluginLogFile(const std::string& path)
+        : m_redirect(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {
+        m_buffer.fd = m_redirect.savedFd();
     }
     ~PluginLogFile() {
-        if (m_saved < 0)
-            return;
+        // m_redirect, destroyed last, gives file descriptor 2 back after these.
         m_terminal.flush();
         std::cerr.flush();
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        close(m_saved);
     }
     PluginLogFile(const PluginLogFile&) = delete;
     PluginLogFile& operator=(const PluginLogFile&) = delete;
 
-    bool active() const { return m_saved >= 0; }
-    int terminalFd() const { return m_saved >= 0 ? m_saved : 2; }
+    bool active() const { return m_redirect.active(); }
+    int terminalFd() const { return active() ? m_redirect.savedFd() : 2; }
     std::ostream& terminal() { return m_terminal; }
 
 private:
@@ -280,7 +257,7 @@ private:
         }
     };
 
-    int m_saved = -1;
+    StderrRedirect m_redirect;
     FdBuffer m_buffer;
     std::ostream m_terminal{&m_buffer};
 };
@@ -804,17 +781,9 @@ int Demo::run() {
 }  // namespace
 
 int runDemoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    DemoOptions options;
-    try {
-        options = parseOptions(args);
-    } catch (const UsageError& e) {
-        return reportUsageError(err, e);
-    }
-    if (options.help) {
-        out << helpText();
-        return kExitOk;
-    }
-    return Demo(std::move(options), out, err).run();
+    return runCommand(args, out, err, parseOptions, [&](DemoOptions options) {
+        return Demo(std::move(options), out, err).run();
+    });
 }
 
 }  // namespace lumo::host

@@ -4,6 +4,7 @@
 
 #include "host/camera_check.h"
 #include "host/command_line.h"
+#include "host/command_options.h"
 #include "host/media_server.h"
 #include "host/plugin_library.h"
 
@@ -16,65 +17,61 @@ constexpr const char* kDefaultCameraUrl = "http://127.0.0.2/";
 constexpr const char* kDefaultLogin = "admin";
 constexpr const char* kDefaultPassword = "admin";
 
-bool parseSettingsArguments(const std::vector<std::string>& args, SettingsRequest* request,
-                            bool* outHelp, std::string* outError) {
-    request->device.url = kDefaultCameraUrl;
-    request->device.login = kDefaultLogin;
-    request->device.password = kDefaultPassword;
+struct SettingsCommand {
+    SettingsRequest request;
+    bool help = false;
+};
+
+SettingsCommand parseSettingsArguments(const std::vector<std::string>& args) {
+    SettingsCommand command;
+    SettingsRequest& request = command.request;
+    request.device.url = kDefaultCameraUrl;
+    request.device.login = kDefaultLogin;
+    request.device.password = kDefaultPassword;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            *outHelp = true;
-            return true;
+            command.help = true;
+            return command;
         }
     }
-    if (args.size() < 2 || (args[1] != "get" && args[1] != "set")) {
-        *outError = "settings needs get or set";
-        return false;
-    }
-    request->set = args[1] == "set";
+    if (args.size() < 2 || (args[1] != "get" && args[1] != "set"))
+        throw UsageError("settings needs get or set");
+    request.set = args[1] == "set";
 
     for (size_t i = 2; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.rfind("--", 0) == 0) {
-            if (arg != "--plugin" && arg != "--camera" && arg != "--login" && arg != "--password") {
-                *outError = "unknown option " + arg;
-                return false;
-            }
-            if (i + 1 >= args.size()) {
-                *outError = arg + " needs a value";
-                return false;
-            }
+            if (arg != "--plugin" && arg != "--camera" && arg != "--login" && arg != "--password")
+                throw UsageError("unknown option " + arg);
+            if (i + 1 >= args.size())
+                throw UsageError(arg + " needs a value");
             const std::string& value = args[++i];
             if (arg == "--plugin")
-                request->pluginPath = value;
+                request.pluginPath = value;
             else if (arg == "--camera")
-                request->device.url = value;
+                request.device.url = value;
             else if (arg == "--login")
-                request->device.login = value;
+                request.device.login = value;
             else
-                request->device.password = value;
+                request.device.password = value;
             continue;
         }
         const size_t equals = arg.find('=');
-        if (!request->set || equals == std::string::npos || equals == 0) {
-            *outError = request->set ? "settings set wants NAME=VALUE, not " + arg
-                                     : "settings get takes no " + arg;
-            return false;
+        if (!request.set || equals == std::string::npos || equals == 0) {
+            throw UsageError(request.set ? "settings set wants NAME=VALUE, not " + arg
+                                         : "settings get takes no " + arg);
         }
-        request->changes[arg.substr(0, equals)] = arg.substr(equals + 1);
+        request.changes[arg.substr(0, equals)] = arg.substr(equals + 1);
     }
-    if (request->set && request->changes.empty()) {
-        *outError = "settings set needs at least one NAME=VALUE";
-        return false;
+    if (request.set && request.changes.empty())
+        throw UsageError("settings set needs at least one NAME=VALUE");
+    if (cameraAddress(request.device.url).empty()) {
+        throw UsageError("--camera " + request.device.url +
+                         " holds no IPv4 address, which is what the plugin reaches the camera at");
     }
-    if (cameraAddress(request->device.url).empty()) {
-        *outError = "--camera " + request->device.url +
-                    " holds no IPv4 address, which is what the plugin reaches the camera at";
-        return false;
-    }
-    if (request->pluginPath.empty())
-        request->pluginPath = PluginLibrary::defaultPath();
-    return true;
+    if (request.pluginPath.empty())
+        request.pluginPath = PluginLibrary::defaultPath();
+    return command;
 }
 
 /** Starts the server and binds the camera; says why not on `err`. */
@@ -179,18 +176,9 @@ int runSettings(const SettingsRequest& request, std::ostream& out, std::ostream&
 }
 
 int runSettingsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    SettingsRequest request;
-    bool help = false;
-    std::string error;
-    if (!parseSettingsArguments(args, &request, &help, &error)) {
-        err << "lumo-host: " << error << " (see lumo-host --help)" << std::endl;
-        return kExitUsage;
-    }
-    if (help) {
-        out << helpText();
-        return kExitOk;
-    }
-    return runSettings(request, out, err);
+    return runCommand(args, out, err, parseSettingsArguments, [&](const SettingsCommand& command) {
+        return runSettings(command.request, out, err);
+    });
 }
 
 }  // namespace lumo::host

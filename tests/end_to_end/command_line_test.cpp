@@ -10,6 +10,7 @@
 
 #include <sstream>
 #include <tuple>
+#include <utility>
 
 #include "end_to_end/end_to_end_support.h"
 
@@ -36,16 +37,29 @@ TEST_F(CommandLineTest, HelpNamesEveryCommandAndOptionAndUsageErrorsPointToIt) {
         EXPECT_NE(std::string::npos, help.find(word)) << word;
     EXPECT_EQ(kExitOk, run({"replay", "-h"}));
     EXPECT_EQ(help, out.str());
-    // No command, an unknown one, a missing value, another command's option, a bad number...
-    const std::vector<std::string> wrong[] = {{},
-                                              {"serve"},
-                                              {"version", "--plugin"},
-                                              {"version", "--wait-ms", "5"},
-                                              {"replay", "--step-us", "soon", "x.xml"},
-                                              {"replay", "--colour", "x.xml"}};
-    for (const auto& args : wrong) {
+    // No command, an unknown one, a missing value, another command's option, a bad number, a file
+    // where a command takes none...
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{}, ""},
+        {{"serve"}, ""},
+        {{"version", "--plugin"}, "--plugin needs a value"},
+        {{"version", "--wait-ms", "5"}, ""},
+        {{"replay", "--step-us", "soon", "x.xml"}, "--step-us"},
+        {{"replay", "--colour", "x.xml"}, "unknown option --colour"},
+        {{"bench", "--cameras"}, "--cameras needs a value"},
+        {{"bench", "--cameras", "0"}, "--cameras"},
+        {{"demo", "scene.xml"}, "demo takes no file"},
+        {{"demo", "--colour"}, "unknown option --colour"},
+        {{"settings", "get", "--camera"}, "--camera needs a value"},
+        {{"settings", "fetch"}, ""}};
+    for (const auto& [args, says] : wrong) {
         EXPECT_EQ(kExitUsage, run(args)) << ::testing::PrintToString(args);
+        EXPECT_NE(std::string::npos, err.str().find(says)) << err.str();
         EXPECT_NE(std::string::npos, err.str().find("(see lumo-host --help)")) << err.str();
+    }
+    for (const char* command : {"bench", "demo", "settings"}) {
+        EXPECT_EQ(kExitOk, run({command, "--help"})) << command;
+        EXPECT_EQ(help, out.str()) << command;
     }
 }
 
