@@ -140,7 +140,8 @@ void Camera::start() {
         nullptr, &CameraCallbacks::onRequest, this, MHD_OPTION_LISTEN_SOCKET, fd,
         MHD_OPTION_URI_LOG_CALLBACK, &CameraCallbacks::onUri, this, MHD_OPTION_NOTIFY_COMPLETED,
         &CameraCallbacks::onCompleted, this, MHD_OPTION_CONNECTION_TIMEOUT, kConnectionTimeoutS,
-        MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, MHD_OPTION_END);
+        MHD_OPTION_CONNECTION_LIMIT,
+        m_options.maxConnections > 0 ? m_options.maxConnections : kConnectionLimit, MHD_OPTION_END);
     if (m_daemon == nullptr) {
         // The daemon may already have closed the socket it was given; closing it again could hit
         // a descriptor another thread has opened since.
@@ -156,6 +157,7 @@ void Camera::stop() {
         m_stopping = true;
     }
     m_stopped.notify_all();
+    m_turnFree.notify_all();
     // Joins the connection threads; the ones held by a fault have just been released.
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
@@ -232,6 +234,43 @@ bool Camera::waitOnConnection(MHD_Connection* connection,
     }
 }
 
+bool Camera::takeTurn(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    const int fd = info != nullptr ? info->connect_fd : -1;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const uint64_t ticket = ++m_lastTicket;
+    m_turnQueue.push_back(ticket);
+    for (;;) {
+        if (!m_stopping && !m_turnTaken && m_turnQueue.front() == ticket) {
+            m_turnQueue.pop_front();
+            m_turnTaken = true;
+            return true;
+        }
+        bool gone = m_stopping;
+        if (!gone) {
+            m_turnFree.wait_for(lock, kHangPoll);
+            pollfd p{fd, POLLRDHUP, 0};
+            gone =
+                fd >= 0 && poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+        }
+        if (gone) {
+            m_turnQueue.erase(std::find(m_turnQueue.begin(), m_turnQueue.end(), ticket));
+            // The one behind may be next now.
+            m_turnFree.notify_all();
+            return false;
+        }
+    }
+}
+
+void Camera::giveTurn() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_turnTaken = false;
+    }
+    m_turnFree.notify_all();
+}
+
 int Camera::answer(MHD_Connection* connection, unsigned status, const std::string& body,
                    Exchange& exchange, const std::string& challenge) {
     exchange.request.status = status;
@@ -253,6 +292,21 @@ int Camera::handle(MHD_Connection* connection, const std::string& url, const std
     if (exchange.answered)
         return 1;
     exchange.answered = true;
+
+    // The turn is held until the answer is queued, so exchanges follow one another.
+    if (m_options.serial && !takeTurn(connection))
+        return 0;
+    struct TurnGuard {
+        Camera* camera;
+        ~TurnGuard() {
+            if (camera != nullptr)
+                camera->giveTurn();
+        }
+    } turn{m_options.serial ? this : nullptr};
+    if (m_options.latency.count() > 0 &&
+        !waitOnConnection(connection, std::chrono::steady_clock::now() + m_options.latency)) {
+        return 0;
+    }
     LoggedRequest& request = exchange.request;
     request.method = method;
     request.uri = exchange.rawUri;

@@ -4,10 +4,13 @@
 // injects faults on demand, so the plugin's camera client can be tested in-process over real
 // HTTP, and it runs as the `lumo-camera` program for manual work.
 //
+// It can also play a small embedded camera: every exchange answered late, one exchange at a time,
+// few connections at once (CameraOptions), so a client can be tried against one.
+//
 // Threading: start() and stop() are called by the owner, not concurrently with each other;
 // every other member may be called from any thread while the camera runs. Requests are served
-// on a thread per connection. The log, the faults and the stop flag are guarded by m_mutex; the
-// parameter table and the authenticator guard themselves.
+// on a thread per connection. The log, the faults, the serial turn and the stop flag are guarded
+// by m_mutex; the parameter table and the authenticator guard themselves.
 #pragma once
 
 #include <chrono>
@@ -37,6 +40,12 @@ struct CameraOptions {
     std::string password = "admin";
     std::string realm = "LUMO AI Camera";
     std::chrono::seconds nonceLifetime{300};
+    /** Waited before every exchange is answered, the login challenge included. */
+    std::chrono::milliseconds latency{0};
+    /** One exchange at a time, in order of arrival; the others wait (latency included). */
+    bool serial = false;
+    /** Connections served at once; more are refused. 0 leaves the server's own limit. */
+    unsigned maxConnections = 0;
 };
 
 /** The camera could not listen; `error` is the errno of the failing call. */
@@ -89,6 +98,9 @@ private:
     bool takeFault(const LoggedRequest& request, Fault& fault);
     // Waits until `until`, the camera stops or the client hangs up; false unless `until` came.
     bool waitOnConnection(MHD_Connection* connection, std::chrono::steady_clock::time_point until);
+    // Serial camera: waits for the one turn; false when the camera stops or the client hangs up.
+    bool takeTurn(MHD_Connection* connection);
+    void giveTurn();
     // Records the exchange's request, or updates the status of its record.
     void log(Exchange& exchange);
 
@@ -100,7 +112,11 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_stopped;
+    std::condition_variable m_turnFree;
     bool m_stopping = false;           // guarded by m_mutex
+    bool m_turnTaken = false;          // guarded by m_mutex; serial cameras only
+    std::deque<uint64_t> m_turnQueue;  // guarded by m_mutex; waiting exchanges, oldest first
+    uint64_t m_lastTicket = 0;         // guarded by m_mutex
     std::vector<LoggedRequest> m_log;  // guarded by m_mutex
     uint64_t m_logEpoch = 0;           // guarded by m_mutex; counts clearRequests()
     std::deque<Fault> m_faults;        // guarded by m_mutex

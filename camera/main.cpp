@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -13,12 +14,16 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: lumo-camera [--listen ADDR:PORT] [--user U --password P]\n"
+    "usage: lumo-camera [--listen ADDR:PORT] [--user U --password P] [--latency-ms N]\n"
+    "                   [--serial] [--max-connections N]\n"
     "Serves /httpapi/ReadParam and /httpapi/WriteParam of a LUMO AI camera with HTTP digest\n"
     "login (MD5) until interrupted.\n"
     "  --listen ADDR:PORT  IPv4 address and port to listen on (default 127.0.0.2:80)\n"
     "  --user U            login name (default admin)\n"
     "  --password P        login password (default admin)\n"
+    "  --latency-ms N      answer every exchange N ms late, the login challenge included\n"
+    "  --serial            serve one exchange at a time; the others wait their turn\n"
+    "  --max-connections N refuse connections beyond N open at once\n"
     "  --help              this text\n";
 
 int fail(const std::string& message) {
@@ -39,6 +44,15 @@ bool parseListen(const std::string& text, lumo_camera::CameraOptions& options) {
     options.address = text.substr(0, colon);
     options.port = static_cast<uint16_t>(value);
     return true;
+}
+
+/** A whole number from 0 to `max`, digits only. */
+bool parseCount(const std::string& text, unsigned long max, unsigned long& value) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::strtoul(text.c_str(), nullptr, 10);
+    return value <= max;
 }
 
 /** What to do about a failed listen, after the reason. */
@@ -69,8 +83,14 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (arg != "--listen" && arg != "--user" && arg != "--password")
+        if (arg == "--serial") {
+            options.serial = true;
+            continue;
+        }
+        if (arg != "--listen" && arg != "--user" && arg != "--password" && arg != "--latency-ms" &&
+            arg != "--max-connections") {
             return fail("unknown option " + arg + " (see --help)");
+        }
         if (i + 1 >= argc)
             return fail(arg + " needs a value");
         const std::string value = argv[++i];
@@ -80,6 +100,17 @@ int main(int argc, char** argv) {
             options.user = value;
         if (arg == "--password")
             options.password = value;
+        unsigned long count = 0;
+        if (arg == "--latency-ms") {
+            if (!parseCount(value, 3600 * 1000, count))
+                return fail("--latency-ms wants milliseconds from 0 to 3600000, got " + value);
+            options.latency = std::chrono::milliseconds(count);
+        }
+        if (arg == "--max-connections") {
+            if (!parseCount(value, 65536, count) || count == 0)
+                return fail("--max-connections wants a count from 1 to 65536, got " + value);
+            options.maxConnections = static_cast<unsigned>(count);
+        }
     }
 
     // The serving threads inherit the blocked signals, so only sigwait below receives them.
@@ -99,8 +130,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumo-camera: %s\n", e.what());
         return 1;
     }
-    std::printf("lumo-camera: listening on %s, login %s\n", camera.endpoint().c_str(),
+    std::printf("lumo-camera: listening on %s, login %s", camera.endpoint().c_str(),
                 options.user.c_str());
+    if (options.latency.count() > 0)
+        std::printf(", %lld ms per exchange", static_cast<long long>(options.latency.count()));
+    if (options.serial)
+        std::printf(", one exchange at a time");
+    if (options.maxConnections > 0)
+        std::printf(", at most %u connections", options.maxConnections);
+    std::printf("\n");
     std::fflush(stdout);
     int received = 0;
     sigwait(&signals, &received);

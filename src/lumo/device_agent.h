@@ -163,9 +163,8 @@ private:
     /** Runs f on a detached thread that keeps the agent alive until it ends. */
     template <typename F>
     void runDetached(F f);
-    /** cameraRequest, or false once the readback's deadline has passed. */
-    bool readbackRequest(const Readback& readback, const std::string& query,
-                         std::string& reply) const;
+    /** cameraRequest, or false once the readback's watchdog has given the camera up. */
+    bool readbackRequest(Readback& readback, const std::string& query, std::string& reply) const;
     void readbackSetting(const std::string& name, const std::string& value,
                          Readback& readback) const;
     void readbackValue(const std::string& name, const std::string& value, Readback& readback) const;

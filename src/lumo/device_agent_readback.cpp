@@ -1,13 +1,15 @@
 // Settings readback: the camera's current parameters, figures included, turned back into the
 // dialog's forms. The full readback reads every current setting, the figure readback the 24
 // region, exclude-region and line slots, both on a bounded set of threads. Every value reported
-// is also recorded in knownSettings. A camera value that does not convert costs its setting (or
-// slot) its report and nothing else: the worker ends quietly and the others go on.
+// is also recorded in knownSettings. A setting the camera did not answer, or answered with a
+// value that does not convert, is left out of the values and named in the response's errors:
+// the dialog then keeps the server's value and says why, instead of showing a value the camera
+// never gave. The worker ends quietly and the others go on.
 //
 // Bounds: a thread per setting would start hundreds of requests at once, more than a camera (or a
-// loaded server) answers within the request time-out. And a camera that hangs must not hold the
-// server's thread for every setting in turn: after the readback's deadline no request is started,
-// so a readback lasts at most the deadline plus one request time-out.
+// loaded server) answers within the request time-out. A camera that hangs must not hold the
+// server's thread for every setting in turn, yet a slow one must still be read to the end: see
+// the progress watchdog of Readback.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -24,6 +26,7 @@
 #include "lumo/settings_numbers.h"
 #include "lumo/utils.h"
 #include "qo/sdk/helpers/error.h"
+#include "qo/sdk/helpers/lib_context.h"
 
 namespace qo::vms_server_plugins::analytics::lumo {
 
@@ -38,8 +41,18 @@ constexpr char kEmptyFigure[] = "{\"figure\":null}";
 constexpr int kSlotCount = 8;
 /** Enough for the 24 figure slots at once. */
 constexpr size_t kReadbackThreads = 24;
-/** About four requests in a row per setting, each allowed the full request time-out. */
-constexpr std::chrono::milliseconds kReadbackDeadline{4 * kTotalTimeoutMs};
+
+constexpr char kNoAnswer[] = "camera did not answer";
+constexpr char kNotAsked[] = "not read: the camera stopped answering";
+constexpr char kNotUnderstood[] = "camera value not understood";
+
+/** One request time-out; tests shorten it with the unit-test option "readbackWatchdogMs". */
+std::chrono::milliseconds watchdogPeriod() {
+    const std::string option = unitTestOption("readbackWatchdogMs");
+    if (const auto ms = parseWholeNumber(option); ms && *ms > 0)
+        return std::chrono::milliseconds(*ms);
+    return std::chrono::milliseconds(kTotalTimeoutMs);
+}
 
 bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
@@ -104,19 +117,60 @@ void forEachInParallel(size_t count, const std::function<void(size_t)>& work) {
 
 }  // namespace
 
-/** One readback's response, the mutex its workers share and the time it stops asking. */
+/**
+ * One readback's response, the mutex its workers share and its progress watchdog.
+ *
+ * Slow or hung: a request is started only while less than one watchdog period (one request
+ * time-out) has passed since the readback began or since one of its requests last succeeded. A
+ * camera that keeps answering, however slowly, is asked for every setting; one that stops is
+ * asked nothing new one period after its last answer, and the requests then in flight end by
+ * their own time-out. The server's thread is so back within two request time-outs of the
+ * camera's last answer (of the start, for a camera that never answers), whatever the model size.
+ */
 struct DeviceAgent::Readback {
     Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
     std::mutex mutex;  // Guards response.
-    const std::chrono::steady_clock::time_point deadline =
-        std::chrono::steady_clock::now() + kReadbackDeadline;
+    const Clock::duration period = watchdogPeriod();
+    std::atomic<Clock::rep> lastProgress{Clock::now().time_since_epoch().count()};
+
+    /** True once the camera has gone a whole period without answering. */
+    bool silent() const {
+        return Clock::now().time_since_epoch().count() - lastProgress.load() >= period.count();
+    }
+
+    /** Names a setting that goes unreported. */
+    void failed(const std::string& name, const char* cause) {
+        std::lock_guard<std::mutex> lock(mutex);
+        response->setError(name, cause);
+    }
+
+    /** failed() with the cause of a request that did not succeed. */
+    void unanswered(const std::string& name) { failed(name, silent() ? kNotAsked : kNoAnswer); }
+
+    /** The response, its errors cleared of settings that another worker did report. */
+    Ptr<SettingsResponse> finish() {
+        const Ptr<IStringMap> errors(response->getErrors());
+        const Ptr<IStringMap> values(response->getValues());
+        if (errors && values) {
+            auto kept = makePtr<StringMap>();
+            for (int32_t i = 0; i < errors->count(); ++i) {
+                if (!values->value(errors->key(i)))
+                    kept->setItem(errors->key(i), errors->value(i));
+            }
+            response->setErrors(kept->count() > 0 ? kept : Ptr<StringMap>());
+        }
+        return response;
+    }
 };
 
-bool DeviceAgent::readbackRequest(const Readback& readback, const std::string& query,
+bool DeviceAgent::readbackRequest(Readback& readback, const std::string& query,
                                   std::string& reply) const {
-    if (std::chrono::steady_clock::now() >= readback.deadline)
+    if (readback.silent())
         return false;
-    return cameraRequest(query, reply);
+    if (!cameraRequest(query, reply))
+        return false;
+    readback.lastProgress = Clock::now().time_since_epoch().count();
+    return true;
 }
 
 std::map<std::string, std::string> toStdMap(const Ptr<const IStringMap>& map) {
@@ -179,7 +233,7 @@ void DeviceAgent::receiveSettings(SettingsResult* outResult) const {
     forEachInParallel(settings.size(), [this, &settings, &readback](size_t i) {
         readbackSetting(settings[i].first, settings[i].second, readback);
     });
-    *outResult = SettingsResult(readback.response.releasePtr());
+    *outResult = SettingsResult(readback.finish().releasePtr());
 }
 
 void DeviceAgent::readbackSetting(const std::string& name, const std::string& value,
@@ -219,15 +273,21 @@ void DeviceAgent::readbackSetting(const std::string& name, const std::string& va
     if (isPosition && (contains(name, "REGION") || contains(name, "LINE")))
         parameter = addCurrentStr(parameter);
     std::string reply;
-    if (!readbackRequest(readback, readQuery(parameter), reply))
+    if (!readbackRequest(readback, readQuery(parameter), reply)) {
+        readback.unanswered(name);
         return;
+    }
 
-    if (name == "AIX_OBJECT_DETECTION_SIZE")
-        readbackObjectSize(name, getValueAfterEqualSign(reply), readback);
-    else if (!isPosition)
-        readbackValue(name, getValueAfterEqualSign(reply), readback);
-    else
-        readbackFigure(name, reply, readback);
+    try {
+        if (name == "AIX_OBJECT_DETECTION_SIZE")
+            readbackObjectSize(name, getValueAfterEqualSign(reply), readback);
+        else if (!isPosition)
+            readbackValue(name, getValueAfterEqualSign(reply), readback);
+        else
+            readbackFigure(name, reply, readback);
+    } catch (const std::exception&) {
+        readback.failed(name, kNotUnderstood);
+    }
 }
 
 void DeviceAgent::readbackValue(const std::string& name, const std::string& value,
@@ -337,7 +397,11 @@ void DeviceAgent::readbackFigure(const std::string& name, std::string reply,
     std::string value = getValueAfterEqualSign(reply);
     // Older firmware answers "Ok" for current positions; the stored position is the fallback.
     if (reply.find("Ok") != std::string::npos) {
-        readbackRequest(readback, readQuery(decrementLastDigit(name)), reply);
+        // Unanswered, the "Ok" alone would read as an empty slot.
+        if (!readbackRequest(readback, readQuery(decrementLastDigit(name)), reply)) {
+            readback.unanswered(name);
+            return;
+        }
         value = getValueAfterEqualSign(reply);
     } else if (value != "0") {
         value = isRegion ? getCurrentRegion(value) : getCurrentLine(value);
@@ -385,9 +449,15 @@ void DeviceAgent::getCurrentRoI(SettingsResult* outResult) const {
                                            "AIX_LINE_POSITION"};
     Readback readback;
     forEachInParallel(std::size(kFigures) * kSlotCount, [this, &readback](size_t i) {
-        readbackFigureSlot(kFigures[i / kSlotCount], static_cast<int>(i % kSlotCount), readback);
+        const std::string parameter = kFigures[i / kSlotCount];
+        const int slot = static_cast<int>(i % kSlotCount);
+        try {
+            readbackFigureSlot(parameter, slot, readback);
+        } catch (const std::exception&) {
+            readback.failed(parameter + std::to_string(slot + 1), kNotUnderstood);
+        }
     });
-    *outResult = SettingsResult(readback.response.releasePtr());
+    *outResult = SettingsResult(readback.finish().releasePtr());
 }
 
 void DeviceAgent::readbackFigureSlot(const std::string& parameter, int slot,
@@ -402,10 +472,12 @@ void DeviceAgent::readbackFigureSlot(const std::string& parameter, int slot,
     };
 
     std::string reply;
-    if (!readbackRequest(readback, readQuery(addCurrentStr(parameter) + cameraSlot), reply) ||
-        reply.find("Ok") != std::string::npos) {
+    if (!readbackRequest(readback, readQuery(addCurrentStr(parameter) + cameraSlot), reply)) {
+        readback.unanswered(setting);
         return;
     }
+    if (reply.find("Ok") != std::string::npos)
+        return;
     std::string value = getValueAfterEqualSign(reply);
     if (value == "0") {
         report(setting, kEmptyFigure);

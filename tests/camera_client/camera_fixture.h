@@ -23,7 +23,7 @@ protected:
             std::hash<std::string>{}(std::string(info->test_suite_name()) + "." + info->name());
         for (size_t attempt = 0; attempt < 64; ++attempt) {
             const size_t host = (hash + attempt) % 60000 + 1;
-            lumo_camera::CameraOptions options;
+            lumo_camera::CameraOptions options = cameraOptions;
             options.address = "127." + std::to_string(m_block) + "." + std::to_string(host / 250) +
                               "." + std::to_string(host % 250 + 1);
             options.port = 80;
@@ -54,6 +54,8 @@ protected:
     const std::string& password() const { return camera->options().password; }
 
     std::unique_ptr<lumo_camera::Camera> camera;
+    /** The camera's behaviour (latency, serial, connections); its address is the fixture's. */
+    lumo_camera::CameraOptions cameraOptions;
 
 private:
     const int m_block;

@@ -83,6 +83,8 @@ struct Answer {
     ErrorCode code = ErrorCode::noError;
     bool hasResponse = false;
     Values values;
+    /** Settings the response names as not read, with the cause. */
+    Values errors;
 };
 
 inline std::string sampleDocument(const std::string& name) {
@@ -272,10 +274,12 @@ private:
     Answer settingsCall(const std::function<void(DeviceAgent::SettingsResult*)>& call) {
         DeviceAgent::SettingsResult result;
         call(&result);
-        Answer answer{result.error.errorCode, result.value != nullptr, {}};
+        Answer answer{result.error.errorCode, result.value != nullptr, {}, {}};
         if (result.value) {
             answer.values = qo::vms_server_plugins::analytics::lumo::toStdMap(
                 Ptr<const qo::sdk::IStringMap>(result.value->getValues()));
+            answer.errors = qo::vms_server_plugins::analytics::lumo::toStdMap(
+                Ptr<const qo::sdk::IStringMap>(result.value->getErrors()));
         }
         releaseResult(&result);
         for (const auto& [name, value] : answer.values)
