@@ -41,6 +41,8 @@ constexpr char kEmptyFigure[] = "{\"figure\":null}";
 constexpr int kSlotCount = 8;
 /** Enough for the 24 figure slots at once. */
 constexpr size_t kReadbackThreads = 24;
+/** Each pass that asks again does so on this fraction of the threads of the one before. */
+constexpr size_t kRetryThreadDivisor = 6;
 
 constexpr char kNoAnswer[] = "camera did not answer";
 constexpr char kNotAsked[] = "not read: the camera stopped answering";
@@ -86,11 +88,11 @@ FigureKeys figureKeys(const std::string& name) {
 }
 
 /**
- * Calls work(i) for every i below count on at most kReadbackThreads threads, the caller's among
- * them; returns when all are done. An item that throws loses its report only. Where no further
- * thread can be started, the threads already running take the work.
+ * Calls work(i) for every i below count on at most `threads` threads, the caller's among them;
+ * returns when all are done. An item that throws loses its report only. Where no further thread
+ * can be started, the threads already running take the work.
  */
-void forEachInParallel(size_t count, const std::function<void(size_t)>& work) {
+void forEachInParallel(size_t count, size_t threads, const std::function<void(size_t)>& work) {
     std::atomic<size_t> next{0};
     const auto drain = [&next, count, &work]() {
         for (size_t i = next++; i < count; i = next++) {
@@ -102,7 +104,7 @@ void forEachInParallel(size_t count, const std::function<void(size_t)>& work) {
         }
     };
     std::vector<std::thread> workers;
-    const size_t extra = std::min(count, kReadbackThreads) - (count > 0 ? 1 : 0);
+    const size_t extra = std::min(count, std::max<size_t>(threads, 1)) - (count > 0 ? 1 : 0);
     try {
         workers.reserve(extra);
         for (size_t i = 0; i < extra; ++i)
@@ -129,35 +131,60 @@ void forEachInParallel(size_t count, const std::function<void(size_t)>& work) {
  */
 struct DeviceAgent::Readback {
     Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
-    std::mutex mutex;  // Guards response.
+    std::mutex mutex;                           // Guards response and unread.
+    std::map<std::string, const char*> unread;  // Setting name to cause.
     const Clock::duration period = watchdogPeriod();
     std::atomic<Clock::rep> lastProgress{Clock::now().time_since_epoch().count()};
+    std::atomic<size_t> answers{0};
 
     /** True once the camera has gone a whole period without answering. */
     bool silent() const {
         return Clock::now().time_since_epoch().count() - lastProgress.load() >= period.count();
     }
 
-    /** Names a setting that goes unreported. */
+    /** Records a setting that goes unreported. */
     void failed(const std::string& name, const char* cause) {
         std::lock_guard<std::mutex> lock(mutex);
-        response->setError(name, cause);
+        unread[name] = cause;
     }
 
-    /** failed() with the cause of a request that did not succeed. */
+    /** failed() for a setting whose first request did not succeed; nothing of it is reported. */
     void unanswered(const std::string& name) { failed(name, silent() ? kNotAsked : kNoAnswer); }
 
-    /** The response, its errors cleared of settings that another worker did report. */
-    Ptr<SettingsResponse> finish() {
-        const Ptr<IStringMap> errors(response->getErrors());
-        const Ptr<IStringMap> values(response->getValues());
-        if (errors && values) {
-            auto kept = makePtr<StringMap>();
-            for (int32_t i = 0; i < errors->count(); ++i) {
-                if (!values->value(errors->key(i)))
-                    kept->setItem(errors->key(i), errors->value(i));
+    /**
+     * Calls read(i) for each name. A camera serving one exchange at a time keeps a crowd of
+     * readers waiting beyond the request time-out while it answers others; the settings it so
+     * left unanswered are asked again on fewer threads, as long as the pass before got answers.
+     */
+    void run(const std::vector<std::string>& names, const std::function<void(size_t)>& read) {
+        std::vector<size_t> items(names.size());
+        for (size_t i = 0; i < items.size(); ++i)
+            items[i] = i;
+        for (size_t threads = kReadbackThreads;; threads = threads / kRetryThreadDivisor) {
+            const size_t answersBefore = answers.load();
+            forEachInParallel(items.size(), threads, [&](size_t k) { read(items[k]); });
+            std::vector<size_t> again;
+            std::lock_guard<std::mutex> lock(mutex);
+            for (const size_t i : items) {
+                const auto it = unread.find(names[i]);
+                if (it != unread.end() && it->second == kNoAnswer)
+                    again.push_back(i);
             }
-            response->setErrors(kept->count() > 0 ? kept : Ptr<StringMap>());
+            if (again.empty() || threads <= 1 || answers.load() == answersBefore || silent())
+                break;
+            for (const size_t i : again)
+                unread.erase(names[i]);
+            items = std::move(again);
+        }
+    }
+
+    /** The response, naming the unread settings that no other worker did report. */
+    Ptr<SettingsResponse> finish() {
+        std::lock_guard<std::mutex> lock(mutex);
+        const Ptr<IStringMap> values(response->getValues());
+        for (const auto& [name, cause] : unread) {
+            if (!values || !values->value(name.c_str()))
+                response->setError(name, cause);
         }
         return response;
     }
@@ -170,6 +197,7 @@ bool DeviceAgent::readbackRequest(Readback& readback, const std::string& query,
     if (!cameraRequest(query, reply))
         return false;
     readback.lastProgress = Clock::now().time_since_epoch().count();
+    ++readback.answers;
     return true;
 }
 
@@ -229,9 +257,14 @@ void DeviceAgent::receiveSettings(SettingsResult* outResult) const {
 
     Readback readback;
     const SettingsMap current = currentSettings();
-    const std::vector<std::pair<std::string, std::string>> settings(current.begin(), current.end());
-    forEachInParallel(settings.size(), [this, &settings, &readback](size_t i) {
-        readbackSetting(settings[i].first, settings[i].second, readback);
+    std::vector<std::string> names;
+    std::vector<std::string> values;
+    for (const auto& [name, value] : current) {
+        names.push_back(name);
+        values.push_back(value);
+    }
+    readback.run(names, [this, &names, &values, &readback](size_t i) {
+        readbackSetting(names[i], values[i], readback);
     });
     *outResult = SettingsResult(readback.finish().releasePtr());
 }
@@ -448,13 +481,17 @@ void DeviceAgent::getCurrentRoI(SettingsResult* outResult) const {
     static const char* const kFigures[] = {"AIX_REGION_POSITION", "AIX_EXCLUDE_REGION_POSITION",
                                            "AIX_LINE_POSITION"};
     Readback readback;
-    forEachInParallel(std::size(kFigures) * kSlotCount, [this, &readback](size_t i) {
-        const std::string parameter = kFigures[i / kSlotCount];
+    std::vector<std::string> names;
+    for (const char* figure : kFigures) {
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            names.push_back(figure + std::to_string(slot + 1));
+    }
+    readback.run(names, [this, &names, &readback](size_t i) {
         const int slot = static_cast<int>(i % kSlotCount);
         try {
-            readbackFigureSlot(parameter, slot, readback);
+            readbackFigureSlot(kFigures[i / kSlotCount], slot, readback);
         } catch (const std::exception&) {
-            readback.failed(parameter + std::to_string(slot + 1), kNotUnderstood);
+            readback.failed(names[i], kNotUnderstood);
         }
     });
     *outResult = SettingsResult(readback.finish().releasePtr());

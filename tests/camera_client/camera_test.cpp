@@ -1,8 +1,14 @@
 // The substitute camera: its parameter table, and its digest login on the wire through curl's
 // command line, with answers made by hand where a test needs them.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <tuple>
 
 #include "camera_client/camera_fixture.h"
@@ -44,6 +50,8 @@ TEST(ParameterTableTest, RefusesUnknownNamesBadPositionsAndPartialBatches) {
     EXPECT_EQ(failed, "AIX_BAD");
     EXPECT_EQ(table.read("AIX_REGION_ENABLE0"), "0");
 }
+
+using namespace std::chrono_literals;
 
 class CameraOnLoopback : public camera_test::CameraFixture {
 protected:
@@ -134,6 +142,67 @@ TEST_F(CameraOnLoopback, ReplayedOrForgottenNonceGetsAFreshStaleChallengeAWrongA
     EXPECT_TRUE(stale(renewed));
     EXPECT_NE(field(renewed, "nonce"), field(challenge, "nonce"));
     EXPECT_EQ(status(get(answer(renewed, "00000001"))), "200");
+}
+
+// An embedded camera's pace: every exchange late, one exchange at a time, few connections.
+class LateCamera : public CameraOnLoopback {
+protected:
+    LateCamera() { cameraOptions.latency = 500ms; }
+};
+
+TEST_F(LateCamera, EveryExchangeIsLateTheLoginChallengeIncluded) {
+    EXPECT_EQ(status(curl("--max-time 0.1")), "000") << "the challenge is late too";
+    EXPECT_EQ(status(curl("")), "401");
+    EXPECT_EQ(curl(login()), "AIX_CAR_SENSITIVITY=0\n\n200");
+}
+
+class SerialCamera : public CameraOnLoopback {
+protected:
+    SerialCamera() { cameraOptions.serial = true; }
+};
+
+TEST_F(SerialCamera, AnExchangeWaitsUntilTheOneBeingServedIsOver) {
+    camera->addFault(Fault(Fault::Kind::hang, "AIX_LINE_DIRECTION3", /*times*/ 1));
+    std::string held;
+    std::thread client([&] {
+        held = curl(login() + " --max-time 3", "ReadParam?action=readparam&AIX_LINE_DIRECTION3=&");
+    });
+    // The held exchange is logged on arrival.
+    for (int i = 0; i < 2000 && camera->requests().size() < 2; ++i)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(camera->requests().size(), 2u) << "challenge and held read";
+
+    EXPECT_EQ(status(curl(login() + " --max-time 1")), "000") << "not even challenged meanwhile";
+    client.join();
+    EXPECT_NE(held.find("timed out"), std::string::npos) << held;
+    EXPECT_EQ(curl(login()), "AIX_CAR_SENSITIVITY=0\n\n200") << "served once the client gave up";
+}
+
+class CrowdedCamera : public CameraOnLoopback {
+protected:
+    CrowdedCamera() { cameraOptions.maxConnections = 1; }
+};
+
+TEST_F(CrowdedCamera, ConnectionsBeyondTheLimitAreRefused) {
+    const int idle = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(idle, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(camera->port());
+    inet_pton(AF_INET, ip().c_str(), &address.sin_addr);
+    ASSERT_EQ(connect(idle, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    // The idle connection may take a moment to count.
+    std::string refused;
+    for (int i = 0; i < 50 && status(refused = curl(login())) != "000"; ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(status(refused), "000") << refused;
+
+    close(idle);
+    std::string served;
+    for (int i = 0; i < 250 && status(served = curl(login())) != "200"; ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(served, "AIX_CAR_SENSITIVITY=0\n\n200") << "its place is free again";
 }
 
 }  // namespace
