@@ -9,6 +9,12 @@
 // read per setting. The camera runs in a child process, so "peak_threads" (the most threads the
 // process had during the readbacks, sampled from /proc/self/status) counts the plugin's own.
 //
+// BM_SlowCamera is one whole-model readback per camera pace: answering at once, one exchange at a
+// time at 40 ms and at 100 ms each (the 401 challenge included), and hanging. It reports the wall
+// time ("seconds"), the settings reported ("reported") and those named as not read ("unread").
+// A readback must read a slow camera to the end and give up on a hung one within two request
+// time-outs.
+//
 // The benchmarks skip when no loopback address can be bound at port 80.
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
@@ -20,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -44,14 +51,30 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kUser[] = "admin";
 constexpr char kPassword[] = "bench-secret";
-constexpr int kDelaysMs[] = {0, 20};
+
+/** How a bench camera answers; `key` is the benchmark argument that picks it. */
+struct Pace {
+    int key;
+    const char* name;
+    int delayMs;    // every authorised request, after the login
+    int latencyMs;  // every exchange, the login challenge included
+    bool serial;
+    bool hang;
+};
+
+constexpr int kHanging = -1;
+constexpr Pace kPaces[] = {
+    {0, "at once", 0, 0, false, false},         {20, "20 ms late", 20, 0, false, false},
+    {1040, "serial 40 ms", 0, 40, true, false}, {1100, "serial 100 ms", 0, 100, true, false},
+    {kHanging, "hanging", 0, 0, false, true},
+};
 
 // ---- The camera process.
 
 struct CameraProcess {
     pid_t pid = -1;
     int stopFd = -1;
-    std::map<int, std::string> addressByDelay;
+    std::map<int, std::string> addressByPace;
     std::string skipReason;
 };
 
@@ -72,12 +95,15 @@ void drawFigures(lumo_camera::ParameterTable& table) {
 [[noreturn]] void serveCameras(int readyFd, int stopFd) {
     std::vector<std::unique_ptr<lumo_camera::Camera>> cameras;
     std::string report;
-    for (const int delayMs : kDelaysMs) {
+    for (size_t index = 0; index < std::size(kPaces); ++index) {
+        const Pace& pace = kPaces[index];
         for (int host = 1; host < 250 && report.empty(); ++host) {
             lumo_camera::CameraOptions options;
-            options.address = "127.41." + std::to_string(delayMs) + "." + std::to_string(host);
+            options.address = "127.41." + std::to_string(index) + "." + std::to_string(host);
             options.user = kUser;
             options.password = kPassword;
+            options.latency = std::chrono::milliseconds(pace.latencyMs);
+            options.serial = pace.serial;
             auto camera = std::make_unique<lumo_camera::Camera>(options);
             try {
                 camera->start();
@@ -88,10 +114,12 @@ void drawFigures(lumo_camera::ParameterTable& table) {
                 break;
             }
             drawFigures(camera->parameters());
-            if (delayMs > 0) {
+            if (pace.delayMs > 0) {
                 camera->addFault(lumo_camera::Fault(lumo_camera::Fault::Kind::delay, "", -1,
-                                                    std::chrono::milliseconds(delayMs)));
+                                                    std::chrono::milliseconds(pace.delayMs)));
             }
+            if (pace.hang)
+                camera->addFault(lumo_camera::Fault(lumo_camera::Fault::Kind::hang));
             cameras.push_back(std::move(camera));
             break;
         }
@@ -146,9 +174,9 @@ void startCameras() {
         return;
     }
     size_t begin = 3;
-    for (const int delayMs : kDelaysMs) {
+    for (const Pace& pace : kPaces) {
         const size_t end = line.find(' ', begin);
-        g_cameras.addressByDelay[delayMs] = line.substr(begin, end - begin);
+        g_cameras.addressByPace[pace.key] = line.substr(begin, end - begin);
         begin = end == std::string::npos ? end : end + 1;
     }
 }
@@ -196,19 +224,22 @@ void silenceAgentLog() {
 
 std::map<int, qo::sdk::Ptr<lumo::DeviceAgent>> g_agents;
 
-/** An agent bound to the camera of the delay, holding the whole model's settings. */
-lumo::DeviceAgent& agentFor(int delayMs) {
-    auto& agent = g_agents[delayMs];
+/** An agent bound to the camera of the pace, holding the whole model's settings. */
+lumo::DeviceAgent& agentFor(int pace) {
+    auto& agent = g_agents[pace];
     if (!agent) {
         const auto info = qo::sdk::makePtr<BenchDeviceInfo>(
-            "http://" + g_cameras.addressByDelay.at(delayMs) + "/onvif/device_service");
+            "http://" + g_cameras.addressByPace.at(pace) + "/onvif/device_service");
         agent = qo::sdk::makePtr<lumo::DeviceAgent>(info.get());
         const auto settings = qo::sdk::makePtr<qo::sdk::StringMap>(
             lumo::settingsModelDefaults(lumo::settingsModel()));
+        // The first settings are answered with a full readback; the benchmarks time their own.
+        agent->setSettingsWriteHold(true);
         qo::sdk::Result<const qo::sdk::ISettingsResponse*> result;
         agent->doSetSettings(&result, settings.get());
         if (result.value)
             result.value->releaseRef();
+        agent->setSettingsWriteHold(false);
     }
     return *agent;
 }
@@ -275,7 +306,7 @@ bool skipped(benchmark::State& state) {
 void BM_OneRead(benchmark::State& state) {
     if (skipped(state))
         return;
-    const std::string& address = g_cameras.addressByDelay.at(static_cast<int>(state.range(0)));
+    const std::string& address = g_cameras.addressByPace.at(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         if (!readOnce(address)) {
             state.SkipWithError("the camera did not answer");
@@ -289,9 +320,9 @@ template <typename Readback>
 void runReadback(benchmark::State& state, Readback readback) {
     if (skipped(state))
         return;
-    const int delayMs = static_cast<int>(state.range(0));
-    lumo::DeviceAgent& agent = agentFor(delayMs);
-    const double readMs = oneReadMs(g_cameras.addressByDelay.at(delayMs));
+    const int pace = static_cast<int>(state.range(0));
+    lumo::DeviceAgent& agent = agentFor(pace);
+    const double readMs = oneReadMs(g_cameras.addressByPace.at(pace));
     const int idleThreads = threadCount();
 
     ThreadSampler sampler;
@@ -331,6 +362,39 @@ void BM_FigureReadback(benchmark::State& state) {
     });
 }
 
+size_t countOf(const qo::sdk::Ptr<qo::sdk::IStringMap>& map) {
+    return map ? static_cast<size_t>(map->count()) : 0;
+}
+
+/** One whole-model full readback against the camera of the pace. */
+void BM_SlowCamera(benchmark::State& state) {
+    if (skipped(state))
+        return;
+    const int key = static_cast<int>(state.range(0));
+    for (const Pace& pace : kPaces) {
+        if (pace.key == key)
+            state.SetLabel(pace.name);
+    }
+    lumo::DeviceAgent& agent = agentFor(key);
+    double seconds = 0;
+    size_t reported = 0;
+    size_t unread = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        lumo::DeviceAgent::SettingsResult result;
+        agent.receiveSettings(&result);
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (result.value) {
+            reported = countOf(qo::sdk::Ptr<qo::sdk::IStringMap>(result.value->getValues()));
+            unread = countOf(qo::sdk::Ptr<qo::sdk::IStringMap>(result.value->getErrors()));
+            result.value->releaseRef();
+        }
+    }
+    state.counters["seconds"] = seconds;
+    state.counters["reported"] = static_cast<double>(reported);
+    state.counters["unread"] = static_cast<double>(unread);
+}
+
 BENCHMARK(BM_OneRead)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FullReadback)
     ->Arg(0)
@@ -339,6 +403,14 @@ BENCHMARK(BM_FullReadback)
     ->UseRealTime()
     ->MinTime(2.0);
 BENCHMARK(BM_FigureReadback)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SlowCamera)
+    ->Arg(0)
+    ->Arg(1040)
+    ->Arg(1100)
+    ->Arg(kHanging)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <iterator>
@@ -43,6 +44,10 @@ constexpr int kSlotCount = 8;
 constexpr size_t kReadbackThreads = 24;
 /** Each pass that asks again does so on this fraction of the threads of the one before. */
 constexpr size_t kRetryThreadDivisor = 6;
+/** A request that fails after this long waited on an overloaded camera, not a refusal. */
+constexpr std::chrono::milliseconds kSlowFailure{kTotalTimeoutMs / 2};
+/** How often a reader waiting for its place looks at the watchdog. */
+constexpr std::chrono::milliseconds kPlacePoll{100};
 
 constexpr char kNoAnswer[] = "camera did not answer";
 constexpr char kNotAsked[] = "not read: the camera stopped answering";
@@ -128,6 +133,11 @@ void forEachInParallel(size_t count, size_t threads, const std::function<void(si
  * asked nothing new one period after its last answer, and the requests then in flight end by
  * their own time-out. The server's thread is so back within two request time-outs of the
  * camera's last answer (of the start, for a camera that never answers), whatever the model size.
+ *
+ * Pace: a camera serving one exchange at a time makes a crowd of readers wait in turn; past some
+ * crowd size every request outlasts its time-out and the camera spends itself on requests
+ * already given up. So each request that fails slowly halves the requests allowed in flight for
+ * the rest of the readback.
  */
 struct DeviceAgent::Readback {
     Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
@@ -136,6 +146,35 @@ struct DeviceAgent::Readback {
     const Clock::duration period = watchdogPeriod();
     std::atomic<Clock::rep> lastProgress{Clock::now().time_since_epoch().count()};
     std::atomic<size_t> answers{0};
+    std::mutex placeMutex;  // Guards inFlight and allowed.
+    std::condition_variable placeFree;
+    size_t inFlight = 0;
+    size_t allowed = kReadbackThreads;
+
+    /** Waits for a place for one request; false once the watchdog has given the camera up. */
+    bool enter() {
+        std::unique_lock<std::mutex> lock(placeMutex);
+        while (!silent() && inFlight >= allowed)
+            placeFree.wait_for(lock, kPlacePoll);
+        if (silent())
+            return false;
+        ++inFlight;
+        return true;
+    }
+
+    void leave(bool answered, Clock::duration took) {
+        {
+            std::lock_guard<std::mutex> lock(placeMutex);
+            --inFlight;
+            if (!answered && took >= kSlowFailure)
+                allowed = std::max<size_t>(allowed / 2, 1);
+        }
+        placeFree.notify_all();
+        if (answered) {
+            lastProgress = Clock::now().time_since_epoch().count();
+            ++answers;
+        }
+    }
 
     /** True once the camera has gone a whole period without answering. */
     bool silent() const {
@@ -192,13 +231,18 @@ struct DeviceAgent::Readback {
 
 bool DeviceAgent::readbackRequest(Readback& readback, const std::string& query,
                                   std::string& reply) const {
-    if (readback.silent())
+    if (!readback.enter())
         return false;
-    if (!cameraRequest(query, reply))
-        return false;
-    readback.lastProgress = Clock::now().time_since_epoch().count();
-    ++readback.answers;
-    return true;
+    const auto began = Clock::now();
+    bool answered = false;
+    try {
+        answered = cameraRequest(query, reply);
+    } catch (...) {
+        readback.leave(false, {});
+        throw;
+    }
+    readback.leave(answered, Clock::now() - began);
+    return answered;
 }
 
 std::map<std::string, std::string> toStdMap(const Ptr<const IStringMap>& map) {
