@@ -138,6 +138,9 @@ void forEachInParallel(size_t count, size_t threads, const std::function<void(si
  * crowd size every request outlasts its time-out and the camera spends itself on requests
  * already given up. So each request that fails slowly halves the requests allowed in flight for
  * the rest of the readback.
+ *
+ * Threading: made and finished on the thread that starts the readback, used by its workers in
+ * between; the watchdog's figures are atomics, the rest is guarded as marked.
  */
 struct DeviceAgent::Readback {
     Ptr<SettingsResponse> response = makePtr<SettingsResponse>();
