@@ -104,7 +104,9 @@ Json parseValue(const std::string& value) {
     if (nestsTooDeep(mended))
         return Json();
     Json parsed = Json::parse(mended, nullptr, /*allow_exceptions*/ false);
-    return parsed.is_discarded() ? Json() : parsed;
+    if (parsed.is_discarded())
+        return Json();
+    return parsed;
 }
 
 const Json* member(const Json& object, const char* key) {
