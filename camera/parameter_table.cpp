@@ -165,6 +165,8 @@ std::string ParameterTable::currentReply(const Figure& figure) {
             reply += (i == 0 ? "" : ";") + parts[i];
         return reply;
     };
+    if (figure.verbatim)
+        return *figure.verbatim;
     if (figure.parts)
         return joinParts(*figure.parts);
     if (figure.position.empty())
@@ -214,6 +216,7 @@ void ParameterTable::apply(const std::string& name, const std::string& value) {
     if (const auto figureName = parseFigureName(name)) {
         Figure& figure = m_figures.at(figureName->key);
         figure.parts.reset();
+        figure.verbatim.reset();
         figure.position = figureName->role == FigureRole::position ? value : "";
         return;
     }
@@ -255,6 +258,14 @@ void ParameterTable::reportInParts(const std::string& currentName, std::vector<s
     if (!figureName || figureName->role != FigureRole::current)
         throw std::invalid_argument("not a current position: " + currentName);
     m_figures.at(figureName->key).parts = std::move(parts);
+}
+
+void ParameterTable::reportVerbatim(const std::string& currentName, std::string reply) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto figureName = parseFigureName(currentName);
+    if (!figureName || figureName->role != FigureRole::current)
+        throw std::invalid_argument("not a current position: " + currentName);
+    m_figures.at(figureName->key).verbatim = std::move(reply);
 }
 
 std::vector<std::string> ParameterTable::names() const {

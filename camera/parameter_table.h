@@ -52,6 +52,12 @@ public:
      */
     void reportInParts(const std::string& currentName, std::vector<std::string> parts);
 
+    /**
+     * Makes the current position `currentName` answer `reply` as it stands, such as the broken
+     * "1" of a count without its part. Ends like reportInParts.
+     */
+    void reportVerbatim(const std::string& currentName, std::string reply);
+
     /** Every plain parameter name known (figures not included), for listings. */
     std::vector<std::string> names() const;
 
@@ -60,6 +66,7 @@ private:
         bool line = false;
         std::string position;
         std::optional<std::vector<std::string>> parts;
+        std::optional<std::string> verbatim;
     };
     enum class FigureRole { position, current, clear };
     struct FigureName {

@@ -11,6 +11,8 @@
 //   need no lock: one document at a time, and `ready` orders successive documents.
 // - Settings writes run on detached threads, each holding a reference to the agent so the agent
 //   outlives them; readbacks run threads that are joined before the call returns.
+// - A write the camera refuses or never answers becomes a warning diagnostic event, delivered by
+//   the base class from the write's thread; `lastWriteFailureReportNs` spaces them out.
 // - Flags and numbers shared between those threads are atomics; `knownSettings` is guarded by
 //   `knownSettingsMutex`, `eventedObjects` by `eventedObjectsMutex`.
 #pragma once
@@ -19,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <string>
@@ -160,6 +163,10 @@ private:
     void deliverPackets();
     /** One camera request with the agent's address and credentials; the reply is appended. */
     bool cameraRequest(const std::string& query, std::string& reply) const;
+    /** cameraRequest for a write of `setting`; a write the camera does not take is reported. */
+    bool cameraWrite(const std::string& setting, const std::string& query, std::string& reply);
+    /** A warning event naming the setting and the cause, at most one per report interval. */
+    void reportWriteFailure(const std::string& setting, const std::string& cause);
     /** Runs f on a detached thread that keeps the agent alive until it ends. */
     template <typename F>
     void runDetached(F f);
@@ -197,6 +204,8 @@ private:
     mutable std::atomic<bool> settingsRefreshNeeded{false};
     std::atomic<bool> settingsInitialized{false};
     mutable std::atomic<bool> settingsWriteHold{false};
+    // Steady-clock time (ns) of the last write failure reported; min() for none yet.
+    std::atomic<int64_t> lastWriteFailureReportNs{std::numeric_limits<int64_t>::min()};
 
     std::map<int32_t, qo::sdk::Uuid> trackIds;  // Object task only.
     std::deque<int32_t> trackIdOrder;           // Object task only.

@@ -70,15 +70,22 @@ void DeviceAgent::processMetadata(Metadata::_Payload* payload, int64_t timestamp
     // Conversion and delivery run here, one step after the other. Handing each step to another
     // worker cost more in thread wake-ups than the steps themselves, and the base delivers one
     // packet at a time anyway. Objects go first, so a region event takes effect from the next
-    // document on.
-    try {
-        if (payload->objectCount != 0)
-            pushObject(payload, timestampUs);
-        if (payload->eventCount != 0)
-            pushEvent(payload, timestampUs);
-    } catch (...) {
+    // document on. Each conversion runs whatever becomes of the other: what the events do to the
+    // agent (a settings refresh, highlighted objects) must not depend on the objects converting.
+    bool failed = false;
+    const auto convert = [&failed](auto&& step) {
+        try {
+            step();
+        } catch (...) {
+            failed = true;
+        }
+    };
+    if (payload->objectCount != 0)
+        convert([&] { pushObject(payload, timestampUs); });
+    if (payload->eventCount != 0)
+        convert([&] { pushEvent(payload, timestampUs); });
+    if (failed)
         return;  // The document is dropped; what it had built goes with it.
-    }
 
     delete finish.payload;
     finish.payload = nullptr;

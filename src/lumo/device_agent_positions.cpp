@@ -1,6 +1,7 @@
 // Regions, exclude regions, lines and object-size limits drawn in the server's dialog, written to
-// the camera. Values arrive as JSON text from the server; nothing here may throw on a malformed
-// one, since it runs on a detached thread.
+// the camera. Values arrive as JSON text from the server and are read leniently: bytes that are no
+// UTF-8 are mended, a member of the wrong type reads as absent. Nothing here may throw on a
+// malformed value, since it runs on a detached thread.
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -23,6 +24,89 @@ bool contains(const std::string& text, const char* part) {
 /** Positions and sizes are digits and commas only, so they go unencoded, as the camera expects. */
 std::string plainWriteQuery(const std::string& name, const std::string& value) {
     return std::string(kWriteQuery) + urlEncode(name) + "=" + value + "&";
+}
+
+/** Nesting the server's values never need; deeper ones are refused before they are parsed. */
+constexpr size_t kMaxJsonNesting = 200;
+
+/**
+ * Each byte that starts no valid UTF-8 sequence becomes U+FFFD: a label typed in another encoding
+ * must not make the whole value unreadable, and with it erase the figure on the camera.
+ */
+std::string mendUtf8(const std::string& text) {
+    std::string mended;
+    mended.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size();
+    for (size_t i = 0; i < size;) {
+        const unsigned char lead = bytes[i];
+        size_t length = 0;
+        // The bounds of the second byte exclude overlong forms, surrogates and code points past
+        // U+10FFFF.
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : low;
+            high = lead == 0xED ? 0x9F : high;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : low;
+            high = lead == 0xF4 ? 0x8F : high;
+        }
+        bool valid = length != 0 && length <= size - i;
+        for (size_t k = 1; valid && k < length; ++k) {
+            const unsigned char next = bytes[i + k];
+            valid = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+        }
+        if (valid) {
+            mended.append(text, i, length);
+            i += length;
+        } else {
+            mended += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return mended;
+}
+
+bool nestsTooDeep(const std::string& text) {
+    size_t depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxJsonNesting)
+                return true;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
+/** The server's value as JSON; null when it is no JSON even after mending its text. */
+Json parseValue(const std::string& value) {
+    const std::string mended = mendUtf8(value);
+    if (nestsTooDeep(mended))
+        return Json();
+    Json parsed = Json::parse(mended, nullptr, /*allow_exceptions*/ false);
+    if (parsed.is_discarded())
+        return Json();
+    return parsed;
 }
 
 const Json* member(const Json& object, const char* key) {
@@ -62,10 +146,11 @@ int32_t limited(int32_t value, int32_t maximum) {
 
 void DeviceAgent::handlePositionSettings(const std::string& name, std::string value,
                                          std::string& reply) {
-    const Json parsed = Json::parse(value, nullptr, /*allow_exceptions*/ false);
+    const Json parsed = parseValue(value);
     const Json* figure = member(parsed, "figure");
-    // An unparsable value, a missing figure or one that is not an object clears the slot.
-    const bool cleared = !figure || !figure->is_object();
+    // Only a null figure clears the slot (a value that is no JSON reads as null). A figure of
+    // another type is read as one without points: the user's shape stays on the camera.
+    const bool cleared = !figure || figure->is_null();
 
     std::string position;
     if (!cleared) {
@@ -107,17 +192,17 @@ void DeviceAgent::handlePositionSettings(const std::string& name, std::string va
     }
 
     if (!directionQuery.empty())
-        cameraRequest(directionQuery, reply);
-    cameraRequest(displayQuery, reply);
+        cameraWrite(name, directionQuery, reply);
+    cameraWrite(name, displayQuery, reply);
     if (cleared)
-        cameraRequest(clearQuery, reply);
+        cameraWrite(name, clearQuery, reply);
     else
-        cameraRequest(plainWriteQuery(decrementLastDigit(name) + slot, position), reply);
+        cameraWrite(name, plainWriteQuery(decrementLastDigit(name) + slot, position), reply);
 }
 
 void DeviceAgent::handleObjectDetectionSize(const std::string& name, std::string value,
                                             std::string& reply) {
-    const Json parsed = Json::parse(value, nullptr, /*allow_exceptions*/ false);
+    const Json parsed = parseValue(value);
     const auto minimum = numberPair(member(parsed, "minimum"));
     const auto maximum = numberPair(member(parsed, "maximum"));
     const Json* positions = member(parsed, "positions");
@@ -150,7 +235,7 @@ void DeviceAgent::handleObjectDetectionSize(const std::string& name, std::string
                              std::to_string(*x1) + "," + std::to_string(*y1) + "," +
                              std::to_string(limited(*maxWidth, width)) + "," +
                              std::to_string(limited(*maxHeight, height));
-    cameraRequest(plainWriteQuery(name, text), reply);
+    cameraWrite(name, plainWriteQuery(name, text), reply);
 }
 
 }  // namespace qo::vms_server_plugins::analytics::lumo

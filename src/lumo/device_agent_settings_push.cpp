@@ -1,8 +1,11 @@
 // Settings push: every value the user changed since the agent last looked is converted into the
 // camera's form and written on a detached thread of its own, so the server's call never waits for
 // the camera. Each write opens a five-second hold-off window during which the camera's own report
-// of a settings change does not trigger a readback.
+// of a settings change does not trigger a readback. A write the camera refuses or never answers is
+// reported to the server as a warning, so that the user does not take it for applied.
+#include <chrono>
 #include <exception>
+#include <limits>
 #include <thread>
 
 #include "lumo/constants.h"
@@ -41,6 +44,14 @@ std::chrono::milliseconds writeHoldOff(int32_t seconds) {
     return std::chrono::seconds(seconds);
 }
 
+/** Time between two reports of failed writes; tests shorten it with "writeFailureReportMs". */
+std::chrono::milliseconds writeFailureReportInterval() {
+    const std::string option = unitTestOption("writeFailureReportMs");
+    if (const auto ms = parseWholeNumber(option); ms && *ms >= 0)
+        return std::chrono::milliseconds(*ms);
+    return std::chrono::seconds(5);
+}
+
 }  // namespace
 
 template <typename F>
@@ -58,6 +69,34 @@ void DeviceAgent::runDetached(F f) {
 
 bool DeviceAgent::cameraRequest(const std::string& query, std::string& reply) const {
     return httpRequest(query, cameraLogin, cameraPassword, cameraIp, reply);
+}
+
+bool DeviceAgent::cameraWrite(const std::string& setting, const std::string& query,
+                              std::string& reply) {
+    RequestOutcome outcome;
+    if (httpRequest(query, cameraLogin, cameraPassword, cameraIp, reply, &outcome))
+        return true;
+    reportWriteFailure(setting, describeFailure(outcome));
+    return false;
+}
+
+void DeviceAgent::reportWriteFailure(const std::string& setting, const std::string& cause) {
+    const auto now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count();
+    const auto interval =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(writeFailureReportInterval()).count();
+    // One writer wins each interval; a camera that is down fails every write of a burst.
+    constexpr int64_t kNever = std::numeric_limits<int64_t>::min();
+    int64_t last = lastWriteFailureReportNs.load();
+    do {
+        if (last != kNever && now - last < interval)
+            return;
+    } while (!lastWriteFailureReportNs.compare_exchange_weak(last, now));
+    pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level::warning,
+                              "The camera did not take a setting",
+                              "Writing " + setting + " to the camera at " + cameraIp +
+                                  " failed: " + cause + ". The camera keeps its previous value.");
 }
 
 DeviceAgent::SettingsResult DeviceAgent::settingsReceived() {
@@ -140,9 +179,9 @@ void DeviceAgent::sendSettings(std::string name, std::string value) {
         // Enabling a line also enables its counting, first.
         if (contains(name, "AIX_LINE_ENABLE")) {
             const std::string slot = extractLastDigit(decrementLastDigit(name));
-            cameraRequest(writeQuery("AIX_LINE_COUNT_ENABLE" + slot, value), reply);
+            cameraWrite(name, writeQuery("AIX_LINE_COUNT_ENABLE" + slot, value), reply);
         }
-        cameraRequest(writeQuery(decrementLastDigit(name), value), reply);
+        cameraWrite(name, writeQuery(decrementLastDigit(name), value), reply);
     }
 }
 
@@ -189,7 +228,8 @@ void DeviceAgent::handleBooleanAndSpeedUnits(const std::string& name, std::strin
 
 void DeviceAgent::handleLineCountResetAll(std::string& reply) {
     for (int i = 0; i < kLineCount; ++i)
-        cameraRequest(writeQuery(kLineCountReset + std::to_string(i), "0"), reply);
+        cameraWrite(kLineCountResetAll, writeQuery(kLineCountReset + std::to_string(i), "0"),
+                    reply);
 }
 
 void DeviceAgent::settingCalibration(std::string value) {

@@ -200,7 +200,14 @@ std::string getCurrentRegion(const std::string& reply) {
     Cursor head(reply.data(), reply.data() + reply.size());
     int32_t count = 0;
     char separator = 0;
-    if (!head.readInt(count) || !head.readChar(separator) || count < 1)
+    if (!head.readInt(count))
+        return "0";
+    // A single part needs its separator; a bare "1" is no region but a broken reply, which the
+    // readback must not take for an empty slot.
+    const bool separated = head.readChar(separator);
+    if (count == 1 && !separated && reply.size() < 2)
+        throw std::out_of_range("region reply without part");
+    if (!separated || count < 1)
         return "0";
     const std::string_view rest(head.position(),
                                 static_cast<size_t>(reply.data() + reply.size() - head.position()));

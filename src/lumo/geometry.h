@@ -76,7 +76,8 @@ bool hasCornerBetween(iPoint a, iPoint b, iPoint& corner);
  * Rebuilds one outline from a camera region reply: a part count, one separator, then the
  * parts separated by ";". Answers the position text of the outline, or "0" when the reply
  * cannot be joined (a count below 1 or above the parts present, a part without a border point,
- * more than kMaxReplyPoints points).
+ * more than kMaxReplyPoints points). A count of 1 with nothing after it throws
+ * std::out_of_range, as getCurrentLine does: the reply is broken, not an empty slot.
  */
 std::string getCurrentRegion(const std::string& reply);
 

@@ -394,29 +394,20 @@ void readFrame(_Payload& payload, const Node* frame) {
 
 // --- Events ---------------------------------------------------------------------------------
 
-void clearItems(char* (&names)[kMaxEventItems], char* (&values)[kMaxEventItems], int32_t& count) {
-    for (int i = 0; i < kMaxEventItems; ++i) {
-        delete[] names[i];
-        names[i] = nullptr;
-        delete[] values[i];
-        values[i] = nullptr;
-    }
-    count = 0;
-}
-
-// A group read again (a second message) replaces the earlier items rather than mixing with them.
+// A group read again (a second message) writes over the earlier items index by index: an item
+// without a name or value keeps what the earlier message put there. Texts written over are freed.
 void readItems(const Node* group, char* (&names)[kMaxEventItems], char* (&values)[kMaxEventItems],
                int32_t& count) {
-    clearItems(names, values, count);
-    for (const Node* item = group->first_node(); item && count < kMaxEventItems;
+    int32_t read = 0;
+    for (const Node* item = group->first_node(); item && read < kMaxEventItems;
          item = item->next_sibling()) {
         if (!named(item, "tt:SimpleItem"))
             continue;
         if (const Attribute* name = attribute(item, "Name"))
-            names[count] = ownText(name->value(), name->value_size());
+            replaceText(names[read], name->value(), name->value_size());
         if (const Attribute* value = attribute(item, "Value"))
-            values[count] = ownText(value->value(), value->value_size());
-        ++count;
+            replaceText(values[read], value->value(), value->value_size());
+        count = ++read;
     }
 }
 

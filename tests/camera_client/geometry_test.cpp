@@ -74,6 +74,18 @@ TEST(Geometry, CurrentRegionJoinsPartsThroughTheBorderAndRefusesRepliesOutsideTh
         EXPECT_EQ(getCurrentRegion(reply), region) << reply.substr(0, 80);
 }
 
+// "1" is a count without its part: the readback must drop the setting, not show an empty slot.
+TEST(Geometry, CurrentRegionOfASingleCountWithoutItsPartFailsLikeTheLine) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"1", "out_of_range"}, {"1,", ""}, {"1,5,6", "5,6"}, {"2", "0"}, {"", "0"}};
+    for (const auto& [reply, result] : cases) {
+        EXPECT_EQ(attempt(getCurrentRegion, reply), result) << reply;
+        if (std::string(result) == "out_of_range") {
+            EXPECT_EQ(attempt(getCurrentLine, reply), result) << reply;
+        }
+    }
+}
+
 TEST(Geometry, FiguresConvertToCameraPointsAndBack) {
     EXPECT_EQ(figureToCameraPoints(json::parse("[[0.5, 0.25], [1.0, 1.0], [0.0005, 0.9999]]")),
               (Points{{500, 250}, {1000, 1000}, {0, 999}}));

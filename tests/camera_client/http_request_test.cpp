@@ -47,6 +47,22 @@ TEST_F(HttpRequest, FailuresAreReportedAndKeepNoErrorPage) {
     EXPECT_FALSE(httpRequest(readQuery("AIX_PERSON_SENSITIVITY"), user(), password(), "", reply));
 }
 
+TEST_F(HttpRequest, OutcomeNamesWhyARequestFailed) {
+    std::string reply;
+    RequestOutcome outcome;
+    const std::string query = readQuery("AIX_PERSON_SENSITIVITY");
+    EXPECT_TRUE(httpRequest(query, user(), password(), ip(), reply, &outcome));
+    EXPECT_EQ(outcome.failure, RequestFailure::none);
+    EXPECT_FALSE(httpRequest(query, user(), "wrong", ip(), reply, &outcome));
+    EXPECT_EQ(describeFailure(outcome), "login refused (HTTP status 401)");
+    EXPECT_FALSE(
+        httpRequest(readQuery("NO_SUCH_PARAMETER"), user(), password(), ip(), reply, &outcome));
+    EXPECT_EQ(describeFailure(outcome), "HTTP status 400");
+    camera->stop();
+    EXPECT_FALSE(httpRequest(query, user(), password(), ip(), reply, &outcome));
+    EXPECT_EQ(describeFailure(outcome), "no answer: Couldn't connect to server");
+}
+
 TEST_F(HttpRequest, HangingCameraIsGivenUpWithinTheTotalTimeOut) {
     camera->addFault(Fault(Fault::Kind::hang));
     const auto start = std::chrono::steady_clock::now();

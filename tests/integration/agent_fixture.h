@@ -118,17 +118,28 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_packets.push_back(qo::sdk::shareToPtr(packet));
     }
-    void handleDiagnosticEvent(qo::sdk::IPluginDiagnosticEvent*) override {}
+    void handleDiagnosticEvent(qo::sdk::IPluginDiagnosticEvent* event) override {
+        const bool warning = event->level() == qo::sdk::IPluginDiagnosticEvent::Level::warning;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_events.push_back(std::string(warning ? "warning" : "other") + ": " + event->caption() +
+                           ": " + event->description());
+    }
     void handleManifest(const qo::sdk::IString*) override {}
     std::vector<DeliveredPacket> takePackets() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return std::exchange(m_packets, {});
     }
+    /** "LEVEL: CAPTION: DESCRIPTION" of each diagnostic event since the last call. */
+    std::vector<std::string> takeEvents() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return std::exchange(m_events, {});
+    }
     std::mutex hold;
     std::atomic<int> entered{0};
     std::atomic<int> overlaps{0};
     std::mutex m_mutex;
-    std::vector<DeliveredPacket> m_packets;
+    std::vector<DeliveredPacket> m_packets;  // Guarded by m_mutex.
+    std::vector<std::string> m_events;       // Guarded by m_mutex.
     std::atomic<bool> m_inDelivery{false};
 };
 

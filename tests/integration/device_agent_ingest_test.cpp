@@ -74,6 +74,19 @@ TEST_F(MetadataIngestTest, FailingConversionDropsTheDocumentAndFreesTheAgent) {
     }
 }
 
+TEST_F(MetadataIngestTest, FailingObjectConversionStillLetsTheDocumentsEventsActOnTheAgent) {
+    const auto failing = makePtr<FailingAgent>(makePtr<FakeDeviceInfo>().get());
+    m_agent = failing;
+    m_agent->setHandler(m_handler.get());
+    m_agent->setHighlightDuration(5);
+    failing->failure = 1;
+    EXPECT_EQ("", feed(document(frame(kScale + object(7, "Person")) + event(kTopicSettingChanged) +
+                                event(kTopicRegion, {{"Rule", "Region0"}},
+                                      {{"ObjectId", "7"}, {"Actions", "Enter"}}))));
+    EXPECT_TRUE(m_agent->isSettingsRefreshNeeded()) << "the camera's settings change went unseen";
+    EXPECT_EQ(1u, m_agent->eventedObjectCount()) << "the region event's object is not highlighted";
+}
+
 // Deliveries hold the base class's mutex while the server's handler runs; a push must not wait.
 TEST_F(MetadataIngestTest, OneDocumentInWorkAtATimeOthersAreDroppedWithoutWaiting) {
     std::unique_lock<std::mutex> held(m_handler->hold);  // The first delivery waits for it.

@@ -26,4 +26,20 @@ TEST(EventTest, ReadsTopicTimeAndItemsInDocumentOrderKeepingTheFirstTwelveOfAGro
             kept + " data 0:");
 }
 
+// A notification may carry several messages; each writes its items over the earlier ones by index.
+TEST(EventTest, LaterMessageWritesItsItemsOverTheEarlierOnesAndKeepsWhatItLacks) {
+    const std::string message = "<wsnt:Message><tt:Message UtcTime=\"2024-05-14T09:21:08.000Z\">";
+    const std::string end = "</tt:Message></wsnt:Message>";
+    const std::string second = message + "<tt:Source></tt:Source><tt:Data>" +
+                               "<tt:SimpleItem Value=\"9\"/>" + "</tt:Data>" + end + message +
+                               "<tt:Data></tt:Data>" + end;
+    std::string text = document(event("tns1:RuleEngine/CountAggregation/Counter",
+                                      item("VideoSource", "0") + item("Rule", "LineCounting1"),
+                                      item("Count", "12") + item("Direction", "In")));
+    text.insert(text.find("</wsnt:NotificationMessage>"), second);
+    EXPECT_EQ(read(text),
+              "event tns1:RuleEngine/CountAggregation/Counter @2024-05-14T09:21:08.000Z source 2: "
+              "VideoSource=0 Rule=LineCounting1 data 1: Count=9 Direction=In");
+}
+
 }  // namespace lumo_test

@@ -21,6 +21,7 @@ public:
         : ConsumingDeviceAgent(deviceInfo, enableOutput, std::move(prefix)) {}
     using ConsumingDeviceAgent::pushManifest;
     using ConsumingDeviceAgent::pushMetadataPacket;
+    using ConsumingDeviceAgent::pushPluginDiagnosticEvent;
     using ConsumingDeviceAgent::settingValue;
     void doSetNeededMetadataTypes(Result<void>*, const IMetadataTypes*) override {}
 
@@ -119,6 +120,26 @@ TEST_F(AgentTest, hookFailureOrExceptionBecomesAnErrorAndAMissingHandlerIsOne) {
     quiet->setHandler(nullptr);
     quiet->hookResult = true;
     EXPECT_EQ(push(quiet.get(), custom), "internalError: setHandler() was not called.");
+}
+
+// The server's registry must see no event that is never delivered.
+class DiagnosticEvents : public ObjectCountingTest {};
+
+TEST_F(DiagnosticEvents, withoutAHandlerNoEventIsMadeAndWithOneItIsDeliveredAndReleased) {
+    CapturedOutput output;
+    const auto agent = makePtr<TestAgent>(makePtr<FakeDeviceInfo>("d1").get(), false);
+    const auto handler = makePtr<FakeDeviceAgentHandler>();
+    const int64_t created = LiveObjects::created;
+    agent->pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level::warning, "c", "d");
+    EXPECT_EQ(LiveObjects::created, created);
+    EXPECT_NE(output.text().find("INTERNAL ERROR: setHandler() was not called"), std::string::npos);
+
+    agent->setHandler(handler.get());
+    agent->pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level::error, "c", "d");
+    ASSERT_EQ(handler->events.size(), 1u);
+    EXPECT_EQ(handler->events[0]->level(), IPluginDiagnosticEvent::Level::error);
+    EXPECT_EQ(LiveObjects::created, created + 1);
+    agent->setHandler(nullptr);
 }
 
 TEST_F(AgentTest, packetsAreDeliveredInOrderAndReleasedWhateverBecomesOfThem) {

@@ -36,6 +36,7 @@ public:
     void getObjectTrackId(Uuid* outValue) const override { outValue->bytes.fill(0xAB); }
     void getDeviceId(Uuid* outValue) const override { outValue->bytes.fill(0x01); }
     const IObjectTrackInfo* objectTrackInfo() const override {
+        ++trackInfoAsked;
         return shareToPtr(trackInfo.get()).releasePtr();
     }
     int64_t timestampUs() const override { return 123; }
@@ -43,6 +44,7 @@ public:
 
     Ptr<FakeTrackInfo> trackInfo = makePtr<FakeTrackInfo>();
     Ptr<StringMap> paramMap = makePtr<StringMap>(StringMap::Map{{"k", "v"}});
+    mutable int trackInfoAsked = 0;
 };
 
 class EngineTest : public LogCapture {
@@ -114,6 +116,17 @@ TEST_F(EngineTest, actionIsLoggedOnlyWhenVerbosePassedOnAndItsReferencesReleased
     EXPECT_EQ(action->paramMap->refCountThreadUnsafe(), 1);
     action->paramMap = nullptr;
     EXPECT_EQ(execute(engine.get(), action.get()), "invalidParams: Invalid action parameters");
+    EXPECT_EQ(action->trackInfo->refCountThreadUnsafe(), 1);
+}
+
+TEST_F(EngineTest, actionWithUnusableParametersIsNotAskedForItsTrackInfo) {
+    const auto action = makePtr<FakeAction>();
+    action->paramMap = nullptr;
+    EXPECT_EQ(execute(engine.get(), action.get()), "invalidParams: Invalid action parameters");
+    EXPECT_EQ(action->trackInfoAsked, 0);
+    action->paramMap = makePtr<StringMap>();
+    EXPECT_EQ(execute(engine.get(), action.get()), "ok");
+    EXPECT_EQ(action->trackInfoAsked, 1);
     EXPECT_EQ(action->trackInfo->refCountThreadUnsafe(), 1);
 }
 

@@ -190,6 +190,30 @@ const SlotCase kSlots[] = {
      drawn(kJoinedLine, "true", "right"), "true", drawn(kJoinedLine, "true"), "true"},
 };
 
+// A count without its part is a broken reply: the dialog keeps what it shows rather than an
+// empty slot, in both readbacks.
+TEST_F(FullReadback, CurrentPositionOfACountWithoutItsPartIsNeitherReportedNorStored) {
+    const std::string drawn =
+        R"({"figure":{"points":[[0.1,0.1],[0.5,0.1],[0.5,0.5]]},"showOnCamera":true})";
+    const Values shown{{"AIX_REGION_POSITION2", drawn},
+                       {"AIX_EXCLUDE_REGION_POSITION3", drawn},
+                       {"AIX_LINE_POSITION4", drawn}};
+    for (const char* current :
+         {"AIX_REGION_CURRENT_POSITION1", "AIX_EXCLUDE_REGION_CURRENT_POSITION2",
+          "AIX_LINE_CURRENT_POSITION3"}) {
+        camera->parameters().reportVerbatim(current, "1");
+    }
+    const Answer full = adopt(shown);
+    EXPECT_EQ(ErrorCode::noError, full.code);
+    const Answer figures = pluginSide();
+    for (const auto& [name, value] : shown) {
+        EXPECT_EQ("-", valueOr(full.values, name)) << name;
+        EXPECT_EQ("-", valueOr(figures.values, name)) << name;
+        EXPECT_EQ(drawn, valueOr(agent().knownSettingsCopy(), name)) << name;
+    }
+    EXPECT_EQ(kEmpty, valueOr(figures.values, "AIX_REGION_POSITION1")) << "the others as usual";
+}
+
 TEST_F(FullReadback, FigureSlotsComeBackAsTheCameraHoldsThemInBothReadbacks) {
     Texts displaysOff;  // A disabled figure is not drawn on the camera's picture either.
     for (const SlotCase& slot : kSlots) {

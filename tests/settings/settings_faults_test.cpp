@@ -44,12 +44,13 @@ TEST_F(SettingsFaults, HostileFigureAndSizeValuesAreClearedOrSentWithTheirUsable
     // One value of each family, with what the line slot receives after its display write.
     const std::pair<std::string, std::string> values[] = {
         {R"({"figure":{"points":[[0.1,0.1],[0.2,0.2]])", cleared},
-        {R"({"figure":[[0.1,0.1],[0.2,0.2]]})", cleared},
+        {R"({"figure":[[0.1,0.1],[0.2,0.2]]})", empty},
         {R"({"minimum":"small","maximum":[1,1],"positions":[[0.1,0.1],[0.9,0.9]]})", cleared},
         {R"({"minimum":[0.1,0.1],"maximum":[1,1],"positions":[[1e10,0.1],[0.9,0.9]]})", cleared},
         {kDeep, cleared},
         {"{\"figure\":" + kDeep + "}", cleared},
-        {"{\"figure\":{\"points\":[[0.1,0.1]],\"direction\":\"\xff\xfe\"}}", cleared},
+        {"{\"figure\":{\"points\":[[0.1,0.1]],\"direction\":\"\xff\xfe\"}}",
+         "AIX_LINE_POSITION22=100,100"},
         {R"({"figure":{"points":[["a","b"],[null,1],[true,false],[{},[]]]}})", empty},
         {R"({"figure":{"points":[[1e308,1e308],[-1e308,0.5],[9223372036854775807,0]]}})", empty},
         {R"({"figure":{"points":[[0.1,0.2,0.7],[0.3],[0.4,0.5]],"direction":42},)"
@@ -79,6 +80,37 @@ TEST_F(SettingsFaults, HostileFigureAndSizeValuesAreClearedOrSentWithTheirUsable
                          R"({"minimum":[-1,0.0001,7],"maximum":[100,1.5],"positions":)"
                          R"([[-0.1,0.1,5],[0.9,0.9]],"label":"x","extra":[{}]})"}}))
         << "sizes are held between 12 pixels and the frame; positions are not";
+}
+
+// Only a null figure erases the shape on the camera: a label in another encoding or a figure of
+// another type is read as far as it goes.
+TEST_F(SettingsFaults, ForeignLabelsAndFiguresOfAnotherTypeNeverClearTheSlot) {
+    start({"AIX_REGION_POSITION1", "AIX_LINE_POSITION3"});
+    const std::string square = R"([[0.1,0.1],[0.5,0.1],[0.5,0.5],[0.1,0.5]])";
+    EXPECT_EQ(
+        (Texts{"AIX_REGION_DISPLAY_ENABLE0=1",
+               "AIX_REGION_POSITION00=100,100,500,100,500,500,100,500"}),
+        writesOf({{"AIX_REGION_POSITION1", R"({"figure":{"points":)" + square +
+                                               "},\"label\":\"caf\xe9\",\"showOnCamera\":true}"}}));
+    // Cut, surrogate and beyond-Unicode sequences as well as a lone Latin-1 byte.
+    EXPECT_EQ((Texts{"AIX_LINE_DIRECTION2=1", "AIX_LINE_DISPLAY_ENABLE2=0",
+                     "AIX_LINE_POSITION22=100,200,500,600"}),
+              writesOf({{"AIX_LINE_POSITION3",
+                         "{\"figure\":{\"points\":[[0.1,0.2],[0.5,0.6]],\"direction\":\"left\"},"
+                         "\"label\":\"Stra\xdf"
+                         "e \xc3\x28\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82\"}"}}));
+    for (const std::string& figure : {square, std::string("\"square\""), std::string("7"),
+                                      std::string("true"), std::string("{}")}) {
+        EXPECT_EQ((Texts{"AIX_REGION_DISPLAY_ENABLE0=1", "AIX_REGION_POSITION00="}),
+                  writesOf({{"AIX_REGION_POSITION1",
+                             R"({"figure":)" + figure + R"(,"showOnCamera":true})"}}))
+            << figure;
+    }
+    EXPECT_EQ((Texts{"AIX_REGION_DISPLAY_ENABLE0=1", "AIX_REGION_CLEAR0=0"}),
+              writesOf({{"AIX_REGION_POSITION1", R"({"figure":null,"showOnCamera":true})"}}));
+    EXPECT_EQ((Texts{"AIX_REGION_DISPLAY_ENABLE0=0", "AIX_REGION_CLEAR0=0"}),
+              writesOf({{"AIX_REGION_POSITION1", "caf\xe9"}}))
+        << "a value that is no JSON at all";
 }
 
 class SettingsUnderLoad : public SettingsRoadTest {

@@ -155,6 +155,7 @@ protected:
     }
 
     DeviceAgent& agent() { return *m_agent; }
+    lumo_test::RecordingHandler& handler() { return *m_handler; }
     qo::sdk::analytics::IConsumingDeviceAgent& server() { return *m_agent; }
 
     /** The first settings of a newly bound camera: the dialog starts from these values. */

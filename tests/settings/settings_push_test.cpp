@@ -93,6 +93,52 @@ TEST_F(SettingsPush, EnablingDetectionEndsTheWalkAndTheRestFollowsNextTime) {
     EXPECT_EQ(Texts{"AIX_PERSON_SENSITIVITY=3"}, writesOf({}));
 }
 
+// A write the camera does not take must not pass for applied: the server hears of it, once in a
+// while at most.
+class RefusedWrites : public SettingsRoadTest {
+protected:
+    RefusedWrites() : SettingsRoadTest(33) {}
+    void TearDown() override {
+        SettingsRoadTest::TearDown();
+        qo::sdk::unitTestOptions().erase("writeFailureReportMs");
+    }
+};
+
+TEST_F(RefusedWrites, EachCauseIsReportedAsAWarningNamingTheSettingAtMostOncePerInterval) {
+    start({"AIX_PERSON_SENSITIVITY", "AIX_CAR_SENSITIVITY", "AIX_REGION_POSITION2"});
+    EXPECT_EQ(Texts{"AIX_PERSON_SENSITIVITY=2"}, writesOf({{"AIX_PERSON_SENSITIVITY", "2"}}));
+    EXPECT_TRUE(handler().takeEvents().empty()) << "a write the camera took";
+
+    const std::string head = "warning: The camera did not take a setting: Writing ";
+    const std::string tail = " The camera keeps its previous value.";
+    camera->addFault(Fault(Fault::Kind::wrongCredentials));
+    change({{"AIX_PERSON_SENSITIVITY", "3"}});
+    settle();
+    EXPECT_EQ(Texts{head + "AIX_PERSON_SENSITIVITY to the camera at " + ip() +
+                    " failed: login refused (HTTP status 401)." + tail},
+              handler().takeEvents());
+    change({{"AIX_CAR_SENSITIVITY", "3"},
+            {"AIX_REGION_POSITION2", R"({"figure":null,"showOnCamera":false})"}});
+    settle();
+    EXPECT_TRUE(handler().takeEvents().empty()) << "a dead camera must not flood the server";
+
+    qo::sdk::unitTestOptions()["writeFailureReportMs"] = "0";
+    camera->clearFaults();
+    change({{"AIX_NO_SUCH_SETTING", "1"}});
+    settle();
+    EXPECT_EQ(Texts{head + "AIX_NO_SUCH_SETTING to the camera at " + ip() +
+                    " failed: HTTP status 400." + tail},
+              handler().takeEvents());
+    camera->stop();
+    change({{"AIX_CAR_SENSITIVITY", "4"}});
+    settle();
+    const Texts events = handler().takeEvents();
+    ASSERT_EQ(1u, events.size());
+    EXPECT_EQ(0u, events[0].find(head + "AIX_CAR_SENSITIVITY to the camera at " + ip() +
+                                 " failed: no answer: "))
+        << events[0];
+}
+
 // The window at a length the test can watch.
 class HoldOffWindow : public SettingsRoadTest {
 protected:

@@ -331,8 +331,6 @@ void ConsumingDeviceAgent::pushManifest(const std::string& manifest) {
 
 void ConsumingDeviceAgent::pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Level level,
                                                      std::string caption, std::string description) {
-    const auto event =
-        makePtr<PluginDiagnosticEvent>(level, std::move(caption), std::move(description));
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_handler) {
         printLine(
@@ -340,6 +338,8 @@ void ConsumingDeviceAgent::pushPluginDiagnosticEvent(IPluginDiagnosticEvent::Lev
             "Plugin Diagnostic Event.");
         return;
     }
+    const auto event =
+        makePtr<PluginDiagnosticEvent>(level, std::move(caption), std::move(description));
     if (m_log.enableOutput())
         printLine("Producing Plugin Diagnostic Event:\n" + event->toString());
     m_handler->handleDiagnosticEvent(event.get());

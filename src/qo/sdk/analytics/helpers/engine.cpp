@@ -99,9 +99,8 @@ void Engine::doExecuteAction(Result<IAction::Result>* outResult, const IAction* 
         return;
     }
 
-    // Both come with a reference for us, released on every way out.
+    // Comes with a reference for us, released on every way out.
     const auto params = toPtr(action->params());
-    const auto objectTrackInfo = toPtr(action->objectTrackInfo());
     const std::string actionId = textOrEmpty(action->actionId());
     Uuid objectTrackId;
     action->getObjectTrackId(&objectTrackId);
@@ -128,6 +127,8 @@ void Engine::doExecuteAction(Result<IAction::Result>* outResult, const IAction* 
     if (m_log.enableOutput())
         printLine("}");
 
+    // Asked for only once the parameters are known to be usable; it comes with a reference too.
+    const auto objectTrackInfo = toPtr(action->objectTrackInfo());
     try {
         *outResult = executeAction(actionId, objectTrackId, deviceId, timestampUs, objectTrackInfo,
                                    paramMap);
