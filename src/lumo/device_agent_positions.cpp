@@ -148,8 +148,9 @@ void DeviceAgent::handlePositionSettings(const std::string& name, std::string va
                                          std::string& reply) {
     const Json parsed = parseValue(value);
     const Json* figure = member(parsed, "figure");
-    // Only a null figure clears the slot (a value that is no JSON reads as null). A figure of
-    // another type is read as one without points: the user's shape stays on the camera.
+    // Only a null figure clears the slot (a value that is no JSON reads as null). A figure that
+    // gives no points (of another type, or without "points") writes no position: the user's
+    // shape stays on the camera.
     const bool cleared = !figure || figure->is_null();
 
     std::string position;
@@ -196,7 +197,7 @@ void DeviceAgent::handlePositionSettings(const std::string& name, std::string va
     cameraWrite(name, displayQuery, reply);
     if (cleared)
         cameraWrite(name, clearQuery, reply);
-    else
+    else if (!position.empty())
         cameraWrite(name, plainWriteQuery(decrementLastDigit(name) + slot, position), reply);
 }
 
