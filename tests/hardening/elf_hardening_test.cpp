@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -130,6 +131,10 @@ struct Built {
     const char* path;
     bool executable;
 };
+
+void PrintTo(const Built& built, std::ostream* out) {
+    *out << built.path;
+}
 
 class Hardening : public ::testing::TestWithParam<Built> {
 protected:
