@@ -129,6 +129,9 @@ public:
     void setHighlightDuration(int32_t seconds) { highlightDurationS = seconds; }
     void setTimestampOffset(int32_t offsetUs) { timestampOffsetUs = offsetUs; }
     void setDisplaySwitches(bool person, bool bicycle, bool car);
+    bool isPersonShown() const { return showPerson.load() != 0; }
+    bool isBicycleShown() const { return showBicycle.load() != 0; }
+    bool isCarShown() const { return showCar.load() != 0; }
     bool isSettingsRefreshNeeded() const { return settingsRefreshNeeded.load(); }
     bool isSettingsWriteHold() const { return settingsWriteHold.load(); }
     void setSettingsWriteHold(bool hold) { settingsWriteHold = hold; }
@@ -143,6 +146,9 @@ public:
     size_t smartShotObjectCount() const { return smartShotObjects.size(); }
 
 protected:
+    /** The steady clock by which tracking records age; virtual so that tests can advance it. */
+    virtual Clock::time_point now() const { return Clock::now(); }
+
     void getPluginSideSettings(SettingsResult* outResult) const override;
     void doGetSettingsOnActiveSettingChange(
         qo::sdk::Result<const qo::sdk::analytics::IActiveSettingChangedResponse*>* outResult,

@@ -232,7 +232,7 @@ void DeviceAgent::addOrUpdateEventedObj(int32_t objectId) {
     if (highlightDurationS.load() < 1)
         return;
     std::lock_guard<std::mutex> lock(eventedObjectsMutex);
-    eventedObjects[objectId] = EventedObject{objectId, Clock::now()};
+    eventedObjects[objectId] = EventedObject{objectId, now()};
 }
 
 bool DeviceAgent::isEventedObjExists(int32_t objectId) {
@@ -247,16 +247,16 @@ bool DeviceAgent::isSmartShotObjExists(int32_t objectId) const {
 }
 
 void DeviceAgent::addSmartShotObj(int32_t objectId, int64_t timestampUs) {
-    smartShotObjects[objectId] = SmartShotObject{objectId, timestampUs, Clock::now()};
+    smartShotObjects[objectId] = SmartShotObject{objectId, timestampUs, now()};
 }
 
 void DeviceAgent::removeOldEventedObj() {
-    const auto now = Clock::now();
+    const auto present = now();
     const int64_t limitS = highlightDurationS.load();
     std::lock_guard<std::mutex> lock(eventedObjectsMutex);
     for (auto it = eventedObjects.begin(); it != eventedObjects.end();) {
         const auto ageS =
-            std::chrono::duration_cast<std::chrono::seconds>(now - it->second.lastEventTime);
+            std::chrono::duration_cast<std::chrono::seconds>(present - it->second.lastEventTime);
         if (ageS.count() >= limitS)
             it = eventedObjects.erase(it);
         else
@@ -265,9 +265,9 @@ void DeviceAgent::removeOldEventedObj() {
 }
 
 void DeviceAgent::removeOldSmartShotObj() {
-    const auto now = Clock::now();
+    const auto present = now();
     for (auto it = smartShotObjects.begin(); it != smartShotObjects.end();) {
-        if (now - it->second.recordTime > kSmartShotLifetime)
+        if (present - it->second.recordTime > kSmartShotLifetime)
             it = smartShotObjects.erase(it);
         else
             ++it;

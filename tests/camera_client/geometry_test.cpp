@@ -39,9 +39,41 @@ TEST(Geometry, OrientationFollowsThePictureAndClockwiseStartsNearestTheTopLeft) 
     }
 }
 
+TEST(Geometry, CornerBetweenBorderPointsIsTheNearerWayRoundOrTheCounterClockwiseEndOnATie) {
+    const struct {
+        iPoint a, b;
+        bool found;
+        iPoint corner;
+    } cases[] = {
+        {{0, 500}, {500, 0}, true, {0, 0}},      // left to top
+        {{500, 0}, {999, 500}, true, {999, 0}},  // top to right
+        {{999, 500}, {500, 999}, true, {999, 999}},
+        {{500, 999}, {0, 500}, true, {0, 999}},
+        {{500, 0}, {0, 500}, true, {0, 0}},      // top to left, counter-clockwise
+        {{0, 500}, {999, 500}, true, {0, 999}},  // opposite edges
+        {{500, 0}, {500, 999}, true, {0, 0}},
+        {{0, 0}, {0, 500}, false, {-1, -1}},  // (0,0) is on the left edge
+        {{500, 500}, {0, 0}, false, {-1, -1}},
+        {{999, 0}, {999, 0}, false, {-1, -1}},
+        {{0, 1200}, {500, 0}, false, {-1, -1}},  // on the border line, outside the picture
+    };
+    for (const auto& c : cases) {
+        iPoint corner{-1, -1};
+        EXPECT_EQ(c.found, hasCornerBetween(c.a, c.b, corner)) << c.a.x << "," << c.a.y;
+        EXPECT_EQ(c.corner, corner) << c.a.x << "," << c.a.y << " to " << c.b.x << "," << c.b.y;
+    }
+}
+
 TEST(Geometry, CurrentLineJoinsSegmentsAndRefusesRepliesOutsideTheFormat) {
     const std::pair<const char*, const char*> cases[] = {
         {"2;500,200,999,300;500,0,600,400", "500,200,999,300,999,0,500,0,600,400"},
+        {"2;100,0,200,300;0,400,500,999", "100,0,200,300,0,400,500,999"},  // (200,300) is inside
+        {"2;1,2,3,4;3,4,5,6", "1,2,3,4,5,6"},
+        // Left edge to right edge: both ways round cost the same, so the corner is the one at the
+        // counter-clockwise end of the left edge.
+        {"2;100,200,0,500;999,500,600,400", "100,200,0,500,0,999,999,500,600,400"},
+        // And from the right edge to the left, the counter-clockwise end of the right edge.
+        {"2;100,200,999,500;0,500,600,400", "100,200,999,500,999,0,0,500,600,400"},
         {"1,100,200,300,400", "100,200,300,400"},  // one segment, in both forms
         {"1;100,200,300,400", "100,200,300,400"},
         {"-3;1,2,3,4", "0"},

@@ -1,6 +1,7 @@
 // Delivered packets, one line each, so that assertions read like them. Tracks are numbered in
-// order of first appearance ("#-" is the null id). Only the unusual shows: a duration other than
-// 1 us, an inactive event, an odd attribute type or a confidence other than 1. One thread each.
+// order of first appearance ("#-" is the null id); a box shows unless it was never set. Only the
+// unusual shows: a duration other than 1 us, an inactive event, an odd attribute type or a
+// confidence other than 1. One thread each.
 #pragma once
 
 #include <cstdio>
@@ -67,7 +68,7 @@ private:
     static std::string boxText(const T& boxed) {
         Rect box;
         boxed.getBoundingBox(&box);
-        if (box == Rect() || box == Rect(0, 0, 0, 0))
+        if (box == Rect())  // Never set; a box at the origin of size 0 does show.
             return "";
         char text[96];
         std::snprintf(text, sizeof(text), " [%g,%g,%g,%g]", box.x, box.y, box.width, box.height);

@@ -35,8 +35,10 @@ TEST_F(ObjectConversionTest, HandledClassesGetTypeAndDisplayColourInDocumentOrde
     for (const char* type : {"Car", "Truck", "Bus", "Van", "Bicycle", "Motorcycle"})
         objects += vehicle(++id, type);
     EXPECT_EQ(
-        "objects t=7000000: Human#1 Green; Human#2 Green; Car#3 Cyan; Car#4 Cyan; Truck#5 "
-        "Cyan; Bus#6 Cyan; Car#7 Cyan; Bicycle#8 Blue; Motorcycle#9 Blue",
+        "objects t=7000000: Human#1 [0,0,0,0] Green; Human#2 [0,0,0,0] Green; Car#3 [0,0,0,0] "
+        "Cyan; Car#4 [0,0,0,0] Cyan; Truck#5 [0,0,0,0] "
+        "Cyan; Bus#6 [0,0,0,0] Cyan; Car#7 [0,0,0,0] Cyan; Bicycle#8 [0,0,0,0] Blue; Motorcycle#9 "
+        "[0,0,0,0] Blue",
         feedFrame(objects, 7'000'000));
     EXPECT_EQ("objects t=1000000:", feedFrame(object(1, "HumanHead")))
         << "a head shows only as a best shot, but queues its packet, dated";
@@ -46,10 +48,11 @@ TEST_F(ObjectConversionTest, DisplaySwitchesHideTrackedObjectsButNoBestShot) {
     const std::string all =
         person(1) + vehicle(2, "Truck") + vehicle(3, "Bicycle") + vehicle(4, "Motorcycle");
     m_agent->setDisplaySwitches(/*person*/ true, /*bicycle*/ false, /*car*/ true);
-    EXPECT_EQ("objects t=1000000: Human#1 Green; Truck#2 Cyan", feedFrame(all));
+    EXPECT_EQ("objects t=1000000: Human#1 [0,0,0,0] Green; Truck#2 [0,0,0,0] Cyan", feedFrame(all));
     m_text = PacketText();
     m_agent->setDisplaySwitches(false, true, false);
-    EXPECT_EQ("objects t=1000000: Bicycle#1 Blue; Motorcycle#2 Blue", feedFrame(all));
+    EXPECT_EQ("objects t=1000000: Bicycle#1 [0,0,0,0] Blue; Motorcycle#2 [0,0,0,0] Blue",
+              feedFrame(all));
     m_text = PacketText();
     feedFrame(person(20));  // Hidden.
     EXPECT_EQ(
@@ -75,17 +78,17 @@ TEST_F(ObjectConversionTest, FirstUsableScaleFixesTheFrameForBoxesInFractionsOfI
 }
 
 TEST_F(ObjectConversionTest, CameraIdKeepsItsTrackUntil256NewerIdsWereMade) {
-    EXPECT_EQ("objects t=1000000: Human#1 Green", feedFrame(person(1)));
+    EXPECT_EQ("objects t=1000000: Human#1 [0,0,0,0] Green", feedFrame(person(1)));
     std::string many;
     for (int id = 2; id <= 256; ++id)
         many += person(id);
-    EXPECT_NE(std::string::npos, feedFrame(many).find("; Human#256 Green"));
+    EXPECT_NE(std::string::npos, feedFrame(many).find("; Human#256 [0,0,0,0] Green"));
     EXPECT_EQ(bestShot("Human#1 {Object ID=1}", kT0 + 1000), feedFrame(person(1, image(kImage))))
         << "256 ids keep their tracks";
     // The look-ups of id 1 do not make it younger: the 257th id pushes it out, and no other.
-    EXPECT_EQ("objects t=1000000: Human#257 Green; Human#2 Green",
+    EXPECT_EQ("objects t=1000000: Human#257 [0,0,0,0] Green; Human#2 [0,0,0,0] Green",
               feedFrame(person(257) + person(2)));
-    EXPECT_EQ("objects t=1000000: Human#258 Green", feedFrame(person(1)));
+    EXPECT_EQ("objects t=1000000: Human#258 [0,0,0,0] Green", feedFrame(person(1)));
 }
 
 TEST_F(ObjectConversionTest, BestShotSoonAfterTheFirstAppearanceIsDatedOneMillisecondAfterIt) {
@@ -93,13 +96,87 @@ TEST_F(ObjectConversionTest, BestShotSoonAfterTheFirstAppearanceIsDatedOneMillis
     feedFrame(person(7), kT0 + 500'000);
     EXPECT_EQ(1u, m_agent->smartShotObjectCount());
     EXPECT_EQ(
-        "objects t=1001000: Human#2 Green; Human#1 {Object ID=7}\nshot t=1001000 #1 "
+        "objects t=1001000: Human#2 [0,0,0,0] Green; Human#1 {Object ID=7}\nshot t=1001000 #1 "
         "http://camera/shot.jpg",
         feedFrame(person(8) + person(7, image(kImage)), kT0 + 2'000'000))
         << "the packet takes the time of its last object";
     EXPECT_EQ(1u, m_agent->smartShotObjectCount()) << "the record of 7 is used up, 8 has one";
     EXPECT_EQ(bestShot("Human#1 {Object ID=7}", 4'000'000),
               feedFrame(person(7, image(kImage)), 4'000'000));
+}
+
+TEST_F(ObjectConversionTest, BestShotCarriesObjectIdZeroOnlyForAHead) {
+    EXPECT_EQ(bestShot("Head#1 {Object ID=0}"),
+              feed(document(frame(object(0, "HumanHead", image(kImage))))));
+    EXPECT_EQ(bestShot("Human#1"), feed(document(frame(person(0, image(kImage))))));
+    EXPECT_EQ(bestShot("Car#1"), feed(document(frame(vehicle(0, "Car", image(kImage))))));
+    EXPECT_EQ(bestShot("Bicycle#1"), feed(document(frame(vehicle(0, "Bicycle", image(kImage))))));
+    m_text = PacketText();
+    EXPECT_EQ(bestShot("Head#1 {Object ID=3}"),
+              feed(document(frame(object(3, "HumanHead", image(kImage))))));
+}
+
+TEST_F(ObjectConversionTest, DocumentOfUnhandledClassesOnlyQueuesNoPacket) {
+    EXPECT_EQ("", feedFrame(object(1, "Animal") + object(2, "person") + object(3, "") +
+                            object(4, "Animal", image(kImage))));
+    EXPECT_EQ(0u, m_agent->smartShotObjectCount());
+}
+
+// An agent whose steady clock the test moves forward.
+class ClockedAgent : public DeviceAgent {
+public:
+    using DeviceAgent::DeviceAgent;
+    void advance(std::chrono::nanoseconds by) { m_offsetNs += by.count(); }
+
+protected:
+    Clock::time_point now() const override {
+        return Clock::now() + std::chrono::nanoseconds(m_offsetNs.load());
+    }
+
+private:
+    std::atomic<int64_t> m_offsetNs{0};
+};
+
+class SmartShotExpiryTest : public ObjectConversionTest {
+protected:
+    void SetUp() override {
+        ObjectConversionTest::SetUp();
+        m_clocked = makePtr<ClockedAgent>(makePtr<FakeDeviceInfo>().get());
+        m_agent = m_clocked;
+        m_agent->setHandler(m_handler.get());
+    }
+    void TearDown() override {
+        m_clocked.reset();
+        ObjectConversionTest::TearDown();
+    }
+    Ptr<ClockedAgent> m_clocked;
+};
+
+// Records age by the clock, not by the documents' timestamps, and only at a document's start.
+TEST_F(SmartShotExpiryTest, RecordOfTheFirstAppearanceLivesUnderFiveSecondsByTheClock) {
+    feedFrame(person(7), kT0);
+    m_clocked->advance(4'900ms);
+    feed(document(event(kTopicSceneChange)), kT0 + 9'000'000);
+    EXPECT_EQ(1u, m_agent->smartShotObjectCount()) << "expired before 5 s";
+    EXPECT_EQ(bestShot("Human#1 {Object ID=7}", kT0 + 1000),
+              feedFrame(person(7, image(kImage)), kT0 + 9'000'000));
+
+    feedFrame(person(8), kT0);
+    EXPECT_EQ(1u, m_agent->smartShotObjectCount());
+    m_clocked->advance(5s);
+    EXPECT_EQ(1u, m_agent->smartShotObjectCount()) << "expiry waits for the next document";
+    feed(document(event(kTopicSceneChange)), kT0 + 100'000);
+    EXPECT_EQ(0u, m_agent->smartShotObjectCount()) << "a record of 5 s is expired";
+    m_text = PacketText();
+    EXPECT_EQ(bestShot("Human#1 {Object ID=8}", kT0 + 200'000),
+              feedFrame(person(8, image(kImage)), kT0 + 200'000));
+}
+
+TEST_F(SmartShotExpiryTest, ExpiryRunsBeforeTheDocumentsObjects) {
+    feedFrame(person(9), kT0);
+    m_clocked->advance(5s);
+    EXPECT_EQ(bestShot("Human#1 {Object ID=9}", kT0 + 300'000),
+              feedFrame(person(9, image(kImage)), kT0 + 300'000));
 }
 
 struct HighlightTest : ObjectConversionTest {
@@ -116,7 +193,7 @@ TEST_F(HighlightTest, ObjectOfARegionEventIsRedFromTheNextDocumentForTheHighligh
     m_agent->setHighlightDuration(1);
     const auto start = std::chrono::steady_clock::now();  // before the event is recorded
     EXPECT_EQ(0u, feed(document(frame(kScale + person(7)) + regionEvent(7)))
-                      .find("objects t=1000000: Human#1 Green\n"));
+                      .find("objects t=1000000: Human#1 [0,0,0,0] Green\n"));
     EXPECT_EQ("Red", colourOf(person(7)));
     EXPECT_EQ("Green", colourOf(person(8)));
     feed(document(regionEvent(9)));
@@ -182,6 +259,11 @@ TEST_F(EventConversionTest, CameraSettingsChangeAsksForAReadbackUnlessThePluginI
     m_agent->setSettingsWriteHold(false);
     feed(document(event(kTopicSettingChanged)));
     EXPECT_TRUE(m_agent->isSettingsRefreshNeeded());
+}
+
+TEST_F(EventConversionTest, DocumentOfTopiclessEventsOnlyQueuesOneEmptyPacket) {
+    const std::string topicless = event(std::nullopt, {{"Rule", "Line1"}}, {{"Count", "1"}});
+    EXPECT_EQ("events t=2000000:", feed(document(topicless + topicless), 2'000'000));
 }
 
 TEST_F(EventConversionTest, EveryEventGetsATrackOfItsOwnAndTopiclessOnesAreSkipped) {

@@ -28,10 +28,20 @@ TEST_F(MetadataIngestTest, DocumentWithNothingToDeliverLeavesTheAgentReady) {
         EXPECT_EQ("", feed(document(body)));
 }
 
+TEST_F(MetadataIngestTest, PacketThatIsNotXmlIsDroppedAndTheNextDocumentIsTaken) {
+    for (const std::string& junk :
+         {std::string("not a metadata document"), std::string("<tt:MetaDataStream><tt:Event"),
+          std::string("\0\xff<>", 4), document(event(kTopicSceneChange)).substr(0, 150)}) {
+        EXPECT_EQ("", feed(junk));
+        EXPECT_TRUE(m_agent->isReady());
+    }
+    EXPECT_EQ(tampering(1), feed(kTampering));
+}
+
 TEST_F(MetadataIngestTest, CalibrationOffsetIsAddedToEveryTimestampIn64Bits) {
     m_agent->setTimestampOffset(-250'000);
     EXPECT_EQ(
-        "objects t=750000: Human#1 Green; Human#2 {Object ID=2}\nshot t=750000 #2 "
+        "objects t=750000: Human#1 [0,0,0,0] Green; Human#2 {Object ID=2}\nshot t=750000 #2 "
         "http://camera/2\n" +
             tampering(3, 750'000),
         feed(document(
@@ -68,7 +78,7 @@ TEST_F(MetadataIngestTest, FailingConversionDropsTheDocumentAndFreesTheAgent) {
         failing->failure = failure;
         EXPECT_EQ("", feed(kPersonAndTampering)) << failure;
         m_text = PacketText();
-        EXPECT_EQ("objects t=1000001: Human#1 Green\n" + tampering(2, kT0 + 1),
+        EXPECT_EQ("objects t=1000001: Human#1 [0,0,0,0] Green\n" + tampering(2, kT0 + 1),
                   feed(kPersonAndTampering, kT0 + 1))
             << "packets of the failed document came along";
     }

@@ -2,6 +2,8 @@
 // creation in both styles, and their lines with output on and off.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "host_fakes.h"
 #include "qo/kit/utils.h"
 #include "qo/sdk/analytics/helpers/engine.h"
@@ -12,7 +14,8 @@ namespace {
 
 class TestEngine : public Engine {
 public:
-    explicit TestEngine(bool enableOutput) : Engine(enableOutput) {}
+    explicit TestEngine(bool enableOutput, std::string printPrefix = "")
+        : Engine(enableOutput, std::move(printPrefix)) {}
     using Engine::pushPluginDiagnosticEvent;
     using Engine::settingValue;
     void doObtainDeviceAgent(Result<IDeviceAgent*>*, const IDeviceInfo*) override {}
@@ -29,6 +32,15 @@ protected:
 };
 
 class FakeTrackInfo : public RefCountable<IObjectTrackInfo> {};
+
+class FakeEngineInfo : public RefCountable<IEngineInfo> {
+public:
+    explicit FakeEngineInfo(std::string id) : m_id(std::move(id)) {}
+    const char* id() const override { return m_id.c_str(); }
+
+private:
+    const std::string m_id;
+};
 
 class FakeAction : public RefCountable<IAction> {
 public:
@@ -66,6 +78,26 @@ protected:
     Ptr<TestEngine> engine = makePtr<TestEngine>(true);
     const Ptr<FakeEngineHandler> handler = makePtr<FakeEngineHandler>();
 };
+
+TEST_F(EngineTest, linesCarryTheLibraryAndOverrideAndTheEngineIdOnceTheServerGivesIt) {
+    for (const std::string& override : {std::string(), std::string("x")}) {
+        output.clear();
+        auto* const made = new TestEngine(true, override);
+        const void* const address = made;
+        std::ostringstream streamed;
+        streamed << address;
+        const std::string named = "[" + lib() + (override.empty() ? "" : "_x") + "_engine";
+        made->setEngineInfo(makePtr<FakeEngineInfo>("e1").get());
+        (void)made->settingValue("gone");
+        made->releaseRef();
+        EXPECT_EQ(
+            output.lines(),
+            (Lines{named + "] Created IEngine @" + kit::utils::toString(address) + " of " + lib(),
+                   named + "_e1] ERROR: Requested setting \"gone\" is missing; implying "
+                           "empty string.",
+                   named + "_e1] Destroyed " + streamed.str()}));
+    }
+}
 
 TEST_F(EngineTest, settingsReachTheHookAndFailuresBecomeErrors) {
     output.clear();

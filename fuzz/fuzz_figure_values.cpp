@@ -1,0 +1,139 @@
+// Figure and object-size values from the server's dialog, through the handlers that write them to
+// the camera. The camera request is replaced at link time by a stub that checks what would be
+// sent: one well-formed write query each, positions and sizes in digits, commas and signs only.
+//
+// Input: one byte choosing the setting, one byte choosing the frame (the agent's default, or the
+// next eight bytes as width and height), then the value as the server sends it.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include "lumo/device_agent.h"
+#include "qo/kit/debug.h"
+
+using namespace qo::vms_server_plugins::analytics::lumo;
+namespace sdk = qo::sdk;
+namespace analytics = qo::sdk::analytics;
+
+namespace {
+
+constexpr char kWrite[] = "WriteParam?action=writeparam&";
+int g_requests = 0;
+
+bool isPositionOrSize(const std::string& parameter) {
+    return parameter.find("POSITION") != std::string::npos ||
+           parameter == "AIX_OBJECT_DETECTION_SIZE";
+}
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+}  // namespace
+
+bool httpRequest(const std::string& cameraQuery, const std::string&, const std::string&,
+                 const std::string&, std::string& reply) {
+    ++g_requests;
+    check(cameraQuery.rfind(kWrite, 0) == 0);
+    check(cameraQuery.size() > sizeof(kWrite) && cameraQuery.back() == '&');
+    const std::string pair = cameraQuery.substr(sizeof(kWrite) - 1);
+    const size_t equal = pair.find('=');
+    check(equal != std::string::npos && equal > 0);
+    const std::string value = pair.substr(equal + 1, pair.size() - equal - 2);
+    check(value.find_first_of("&=") == std::string::npos);
+    if (isPositionOrSize(pair.substr(0, equal)))
+        check(value.find_first_not_of("0123456789,-") == std::string::npos);
+    else
+        check(value == "0" || value == "1");
+    reply += "OK";
+    return true;
+}
+
+namespace {
+
+class DeviceInfo : public sdk::RefCountable<sdk::IDeviceInfo> {
+public:
+    const char* id() const override { return "fuzz"; }
+    const char* vendor() const override { return "Lumovane"; }
+    const char* model() const override { return "LUMO AI"; }
+    const char* firmware() const override { return "1.0"; }
+    const char* name() const override { return "fuzz"; }
+    const char* url() const override { return "http://127.0.0.1/"; }
+    const char* login() const override { return "admin"; }
+    const char* password() const override { return "admin"; }
+    const char* sharedId() const override { return ""; }
+    const char* logicalId() const override { return ""; }
+    int32_t channelNumber() const override { return 0; }
+};
+
+struct VideoPacket : sdk::RefCountable<analytics::ICompressedVideoPacket> {
+    VideoPacket(int32_t width, int32_t height) : w(width), h(height) {}
+    int64_t timestampUs() const override { return 1; }
+    const char* codec() const override { return "h264"; }
+    const char* data() const override { return "\0\0\0\1"; }
+    int32_t dataSize() const override { return 4; }
+    const IRefCountable* context() const override { return nullptr; }
+    int32_t flags() const override { return 0; }
+    int32_t width() const override { return w; }
+    int32_t height() const override { return h; }
+    const int32_t w, h;
+};
+
+const char* const kSettings[] = {
+    "AIX_REGION_POSITION1", "AIX_REGION_POSITION8", "AIX_EXCLUDE_REGION_POSITION3",
+    "AIX_LINE_POSITION5",   "AIX_LINE_POSITION",    "AIX_OBJECT_DETECTION_SIZE",
+};
+constexpr size_t kSettingCount = sizeof(kSettings) / sizeof(kSettings[0]);
+
+DeviceAgent& agent() {
+    static DeviceAgent* const instance = [] {
+        static struct : std::streambuf {
+            std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+            int overflow(int c) override { return traits_type::not_eof(c); }
+        } nullBuffer;
+        static std::ostream silent(&nullBuffer);
+        qo::kit::debug::stream() = &silent;
+        const auto info = sdk::makePtr<DeviceInfo>();
+        return new DeviceAgent(info.get());  // Lives for the process.
+    }();
+    return *instance;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2)
+        return 0;
+    const std::string name = kSettings[data[0] % kSettingCount];
+    const bool ownFrame = data[1] & 1;
+    data += 2;
+    size -= 2;
+    if (ownFrame) {
+        if (size < 8)
+            return 0;
+        int32_t frame[2];
+        std::memcpy(frame, data, sizeof(frame));
+        data += sizeof(frame);
+        size -= sizeof(frame);
+        qo::sdk::Result<void> result;
+        agent().doPushDataPacket(&result, sdk::makePtr<VideoPacket>(frame[0], frame[1]).get());
+        if (result.error.errorMessage)
+            result.error.errorMessage->releaseRef();
+    }
+    const std::string value(reinterpret_cast<const char*>(data), size);
+    std::string reply;
+    g_requests = 0;
+    if (name == "AIX_OBJECT_DETECTION_SIZE") {
+        agent().handleObjectDetectionSize(name, value, reply);
+        check(g_requests <= 1);
+    } else {
+        agent().handlePositionSettings(name, value, reply);
+        check(g_requests >= 2 && g_requests <= 3);
+    }
+    return 0;
+}
