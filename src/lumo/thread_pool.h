@@ -29,12 +29,14 @@
 
 namespace qo::vms_server_plugins::analytics::lumo {
 
-// Workers for a device agent's pool: one per hardware thread, but never fewer than two, because
-// the device agent's document task waits on tasks it queues to the same pool. The hardware count
-// is 0 when the machine cannot tell.
-inline std::size_t agentPoolSize(
-    unsigned int hardwareThreads = std::thread::hardware_concurrency()) {
-    return std::max<std::size_t>(2, hardwareThreads);
+// Workers for a device agent's pool: two, whatever the machine. An agent has at most one document
+// in work and converts and delivers it in one task, so one worker does the work and the second
+// keeps a task that waits on a task of its own pool from starving. More workers would only wait:
+// at one per hardware thread, a 64-thread server with 512 cameras would start 32,768 threads and
+// run out of them. The hardware count (0 when the machine cannot tell) is taken so that callers
+// state what they size against.
+inline std::size_t agentPoolSize(unsigned int /*hardwareThreads*/) {
+    return 2;
 }
 
 class ThreadPool {
@@ -79,6 +81,8 @@ public:
         condition.notify_one();
         return result;
     }
+
+    std::size_t workerCount() const { return workers.size(); }
 
 private:
     void work() {
