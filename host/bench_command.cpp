@@ -5,6 +5,8 @@
 #include <pthread.h>
 #include <sys/resource.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -15,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -661,7 +664,9 @@ int Bench::run() {
  * Binds and releases one camera after another, as a server does all day while users edit cameras
  * and cameras reboot: each camera gets a few documents and a settings change before it goes.
  * Threads, open files and resident memory after the first rounds are compared with the same
- * after the last, each once the settings writes of the rounds before have ended.
+ * half-way and after the last, each once the settings writes of the rounds before have ended.
+ * Resident memory is read as it is and again once the heap has handed its free pages back, which
+ * tells memory still held from memory the heap keeps for reuse.
  *
  * Threading: run() on the caller's thread.
  */
@@ -674,8 +679,14 @@ public:
 
 private:
     bool round(int number, std::string* error);
-    /** Waits for the threads the plugin started to end, up to kSettleLimit. */
-    ProcessStatus settle(int threadsWithoutCameras) const;
+    struct Checkpoint {
+        int rounds = 0;
+        ProcessStatus status;
+        double trimmedResidentMb = 0;
+    };
+
+    /** Waits for the threads the plugin started to end, up to kSettleLimit, then reads. */
+    Checkpoint settle(int rounds, int threadsWithoutCameras) const;
 
     const BenchOptions m_options;
     std::ostream& m_out;
@@ -714,11 +725,14 @@ bool Churn::round(int number, std::string* error) {
     return true;
 }
 
-ProcessStatus Churn::settle(int threadsWithoutCameras) const {
+Churn::Checkpoint Churn::settle(int rounds, int threadsWithoutCameras) const {
     const auto limit = Clock::now() + kSettleLimit;
     while (readStatus().threads > threadsWithoutCameras && Clock::now() < limit)
         std::this_thread::sleep_for(50ms);
-    return readStatus(true);
+    Checkpoint checkpoint{rounds, readStatus(true), 0};
+    malloc_trim(0);
+    checkpoint.trimmedResidentMb = readStatus().residentMb;
+    return checkpoint;
 }
 
 int Churn::run() {
@@ -741,8 +755,11 @@ int Churn::run() {
         m_documents.push_back(std::move(document.xml));
     }
 
-    const int baselineRounds = std::min(kChurnBaselineRounds, m_options.churnRounds);
-    ProcessStatus start, baseline, end;
+    const int rounds = m_options.churnRounds;
+    const std::set<int> checkpointRounds = {std::min(kChurnBaselineRounds, rounds), rounds / 2,
+                                            rounds};
+    std::vector<Checkpoint> checkpoints;
+    ProcessStatus start;
     int peakThreads = 0;
     double cpuSeconds = 0;
     ShutdownReport shutdown;
@@ -756,55 +773,61 @@ int Churn::run() {
         }
         start = readStatus(true);
         const double cpuStart = processCpuSeconds();
-        for (int r = 1; r <= m_options.churnRounds; ++r) {
+        double settling = 0;  // Process CPU while waiting at the checkpoints.
+        for (int r = 1; r <= rounds; ++r) {
             if (!round(r, &error)) {
                 m_server.reset();
                 m_err << "lumo-host: round " << r << ": " << error << std::endl;
                 return kExitFailure;
             }
             peakThreads = std::max(peakThreads, readStatus().threads);
-            if (r == baselineRounds)
-                baseline = settle(start.threads);
+            if (checkpointRounds.count(r) != 0) {
+                const double before = processCpuSeconds();
+                checkpoints.push_back(settle(r, start.threads));
+                settling += processCpuSeconds() - before;
+            }
         }
-        cpuSeconds = processCpuSeconds() - cpuStart;
-        end = settle(start.threads);
+        cpuSeconds = processCpuSeconds() - cpuStart - settling;
         shutdown = m_server->shutdown();
         m_server.reset();
     }
     const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
-    const int documents = m_options.churnRounds * static_cast<int>(m_documents.size());
-    const auto status = [](const ProcessStatus& status) {
-        return Json{{"threads", status.threads},
-                    {"openFiles", status.openFiles},
-                    {"residentMb", status.residentMb}};
-    };
+    const int documents = rounds * static_cast<int>(m_documents.size());
     if (m_options.json) {
-        m_out << Json{{"rounds", m_options.churnRounds},
-                      {"documents", {{"pushed", documents}, {"delivered", m_delivered}}},
-                      {"baselineRounds", baselineRounds},
-                      {"withoutCameras", status(start)},
-                      {"afterBaseline", status(baseline)},
-                      {"atEnd", status(end)},
-                      {"peakThreads", peakThreads},
-                      {"cpuPerRoundMs", cpuSeconds * 1e3 / m_options.churnRounds},
-                      {"wallSeconds", wall},
-                      {"liveObjects", shutdown.describeLiveObjects()}}
-                     .dump()
-              << std::endl;
+        Json json = {{"rounds", rounds},
+                     {"documents", {{"pushed", documents}, {"delivered", m_delivered}}},
+                     {"withoutCameras",
+                      {{"threads", start.threads},
+                       {"openFiles", start.openFiles},
+                       {"residentMb", start.residentMb}}},
+                     {"checkpoints", Json::array()},
+                     {"peakThreads", peakThreads},
+                     {"cpuPerRoundMs", cpuSeconds * 1e3 / rounds},
+                     {"wallSeconds", wall},
+                     {"liveObjects", shutdown.describeLiveObjects()}};
+        for (const Checkpoint& checkpoint : checkpoints) {
+            json["checkpoints"].push_back({{"rounds", checkpoint.rounds},
+                                           {"threads", checkpoint.status.threads},
+                                           {"openFiles", checkpoint.status.openFiles},
+                                           {"residentMb", checkpoint.status.residentMb},
+                                           {"trimmedResidentMb", checkpoint.trimmedResidentMb}});
+        }
+        m_out << json.dump() << std::endl;
     } else {
-        const auto line = [](const ProcessStatus& status) {
-            return std::to_string(status.threads) + " threads, " +
-                   std::to_string(status.openFiles) + " open files, resident " +
-                   fixed(status.residentMb, 1) + " MB";
-        };
-        m_out << "rounds: " << m_options.churnRounds << " cameras bound, fed " << m_documents.size()
+        m_out << "rounds: " << rounds << " cameras bound, fed " << m_documents.size()
               << " documents and a settings change, and released, in " << fixed(wall, 1) << " s ("
-              << fixed(cpuSeconds * 1e3 / m_options.churnRounds, 2) << " ms process CPU a round)\n"
+              << fixed(cpuSeconds * 1e3 / rounds, 2) << " ms process CPU a round)\n"
               << "documents: " << documents << " pushed, " << m_delivered << " delivered packets\n"
-              << "without cameras: " << line(start) << "\n"
-              << "after " << baselineRounds << " rounds: " << line(baseline) << "\n"
-              << "after " << m_options.churnRounds << " rounds: " << line(end) << "\n"
-              << "peak threads: " << peakThreads << "\n"
+              << "without cameras: " << start.threads << " threads, " << start.openFiles
+              << " open files, resident " << fixed(start.residentMb, 1) << " MB\n";
+        for (const Checkpoint& checkpoint : checkpoints) {
+            m_out << "after " << checkpoint.rounds << " rounds: " << checkpoint.status.threads
+                  << " threads, " << checkpoint.status.openFiles << " open files, resident "
+                  << fixed(checkpoint.status.residentMb, 1) << " MB ("
+                  << fixed(checkpoint.trimmedResidentMb, 1) << " MB once the heap's free pages "
+                  << "are handed back)\n";
+        }
+        m_out << "peak threads: " << peakThreads << "\n"
               << "plugin objects alive after shutdown: " << shutdown.describeLiveObjects()
               << std::endl;
     }

@@ -79,8 +79,9 @@ Commands:
   bench --churn N [--plugin PATH] [--seed N] [--simulate-cores N] [--json]
                       Bind a camera, push it five documents and one settings change, release
                       it; N times in one process. Prints threads, open files and resident
-                      memory before the first camera, after the first 20 rounds and after the
-                      last (each once the settings writes have ended), and the peak threads.
+                      memory before the first camera, after the first 20 rounds, half-way and
+                      after the last (each once the settings writes have ended; memory also
+                      once the heap has handed its free pages back), and the peak threads.
   help                Print this text (also --help and -h).
 
 Options:
