@@ -32,8 +32,11 @@ double LatencyHistogram::percentileMs(double fraction) const {
         return 0;
     const auto rank = static_cast<uint64_t>(
         std::max(1.0, std::ceil(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(m_count))));
+    if (rank == 1)
+        return m_minMs;
     uint64_t seen = 0;
-    for (int bucket = 0; bucket < kBuckets; ++bucket) {
+    // The overflow bucket has no upper edge: its values are told by the largest.
+    for (int bucket = 0; bucket < kBuckets - 1; ++bucket) {
         seen += m_counts[static_cast<size_t>(bucket)];
         if (seen >= rank)
             return std::clamp(upperEdgeMs(bucket), m_minMs, m_maxMs);
