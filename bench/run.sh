@@ -11,4 +11,8 @@ done
 if [ -x "$build/lumo-host" ]; then
     echo "== lumo-host bench"
     "$build/lumo-host" bench --cameras 128 --rate 10 --seconds 30
+    echo "== lumo-host bench, 512 cameras sized as on a 64-thread server"
+    "$build/lumo-host" bench --cameras 512 --rate 10 --seconds 30 --simulate-cores 64
+    echo "== lumo-host bench --churn"
+    "$build/lumo-host" bench --churn 1000
 fi

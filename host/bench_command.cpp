@@ -1,8 +1,11 @@
 #include "host/bench_command.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/resource.h>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -52,12 +56,24 @@ constexpr auto kDrainLimit = 5s;
 // a document pushed this soon after that delivery still found it busy.
 constexpr auto kBusyGrace = 20ms;
 
+// Longer runs push the same minute of documents again, a minute later each time, so that the
+// documents a run holds stay the same whatever its length.
+constexpr int kSceneSeconds = 60;
+// Churn: documents pushed to each bound camera, and the rounds after which growth is measured.
+constexpr int kChurnDocuments = 5;
+constexpr int kChurnBaselineRounds = 20;
+// Settings writes keep their agent for the write hold-off (5 s) on threads of their own.
+constexpr auto kSettleLimit = 15s;
+
 struct BenchOptions {
     std::string pluginPath;
     int cameras = 128;
     int rate = 10;
     int seconds = 30;
     uint32_t seed = 1;
+    int simulatedCores = 0;  // 0: the machine's own count.
+    int sampleEverySeconds = 0;
+    int churnRounds = 0;
     bool json = false;
     bool help = false;
 };
@@ -66,7 +82,8 @@ BenchOptions parseOptions(const std::vector<std::string>& args) {
     BenchOptions options;
     options.help = readOptions(
         "bench", args, {{"--json", &options.json}},
-        {"--plugin", "--cameras", "--rate", "--seconds", "--seed"},
+        {"--plugin", "--cameras", "--rate", "--seconds", "--seed", "--simulate-cores",
+         "--sample-every", "--churn"},
         [&options](const std::string& option, const std::string& value) {
             if (option == "--plugin")
                 options.pluginPath = value;
@@ -76,12 +93,26 @@ BenchOptions parseOptions(const std::vector<std::string>& args) {
                 options.rate = static_cast<int>(wholeNumber(option, value, 1, 1000));
             else if (option == "--seconds")
                 options.seconds = static_cast<int>(wholeNumber(option, value, 1, 3600));
+            else if (option == "--simulate-cores")
+                options.simulatedCores = static_cast<int>(wholeNumber(option, value, 1, 4096));
+            else if (option == "--sample-every")
+                options.sampleEverySeconds = static_cast<int>(wholeNumber(option, value, 1, 3600));
+            else if (option == "--churn")
+                options.churnRounds = static_cast<int>(wholeNumber(option, value, 1, 1'000'000));
             else
                 options.seed = static_cast<uint32_t>(wholeNumber(option, value, 0, UINT32_MAX));
         });
     if (options.pluginPath.empty())
         options.pluginPath = PluginLibrary::defaultPath();
     return options;
+}
+
+MediaServerOptions serverOptions(const BenchOptions& options) {
+    MediaServerOptions server;
+    // The plugin sizes its threads as on a server with that many hardware threads.
+    if (options.simulatedCores > 0)
+        server.unitTestOptions["hardwareConcurrency"] = std::to_string(options.simulatedCores);
+    return server;
 }
 
 double seconds(const timeval& time) {
@@ -108,10 +139,24 @@ struct ProcessStatus {
     int threads = 0;
     double residentMb = 0;      // VmRSS
     double peakResidentMb = 0;  // VmHWM
+    int openFiles = 0;          // Entries of /proc/self/fd; only where asked for.
 };
 
-ProcessStatus readStatus() {
+int countOpenFiles() {
+    DIR* directory = opendir("/proc/self/fd");
+    if (!directory)
+        return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(directory))
+        count += entry->d_name[0] != '.';
+    closedir(directory);
+    return count - 1;  // The directory's own descriptor.
+}
+
+ProcessStatus readStatus(bool withOpenFiles = false) {
     ProcessStatus status;
+    if (withOpenFiles)
+        status.openFiles = countOpenFiles();
     std::ifstream file("/proc/self/status");
     std::string key;
     while (file >> key) {
@@ -222,20 +267,35 @@ private:
     /** The document a packet delivered to `feed` belongs to; SIZE_MAX if none. */
     size_t documentOf(const CameraFeed& feed, PacketKind kind, int64_t timestampUs) const;
     void countDocuments();
+    void sampleIfDue(Clock::time_point start);
     void report(const ProcessStatus& before, const ProcessStatus& end, double coreShare,
                 const Json& cpu);
+
+    /** Every document of the run, by index: one of the scene's, pushed at a later time. */
+    const std::string& documentText(const CameraFeed& feed, size_t index) const {
+        return feed.scene->documents[index % m_sceneDocuments];
+    }
+
+    struct Sample {
+        int second = 0;
+        ProcessStatus status;
+    };
 
     const BenchOptions m_options;
     std::ostream& m_out;
     std::ostream& m_err;
 
     std::vector<Scene> m_scenes;
+    size_t m_sceneDocuments = 0;          // Documents of each scene.
     std::vector<int64_t> m_timestampsUs;  // By document index, the same for every camera.
-    std::vector<char> m_silent;           // By scene and document: nothing in it to report.
+    std::vector<char> m_silent;           // By scene and scene document: nothing to report.
     std::unique_ptr<PluginLibrary> m_library;
     std::unique_ptr<MediaServer> m_server;
     std::vector<CameraFeed> m_feeds;
     double m_bindSeconds = 0;
+    double m_bindCpuSeconds = 0;  // Process CPU, so the threads the binding starts count too.
+    std::vector<Sample> m_samples;
+    Clock::time_point m_nextSample;
     double m_releaseCpuSeconds = 0;  // Releasing delivered packets runs the plugin's destructors.
     std::vector<FeederTally> m_feeders;
     RunSummary m_summary;
@@ -246,7 +306,7 @@ private:
 
 void Bench::makeScenes() {
     lumo_camera::SceneOptions options;
-    options.seconds = m_options.seconds;
+    options.seconds = std::min(m_options.seconds, kSceneSeconds);
     options.documentsPerSecond = m_options.rate;
     options.lines = {{0, {{500, 0}, {500, 999}}}};
     options.regions = {{0, {{420, 700}, {700, 700}, {700, 999}, {420, 999}}}};
@@ -264,10 +324,18 @@ void Bench::makeScenes() {
         }
         m_scenes.push_back(std::move(scene));
     }
+    m_sceneDocuments = m_timestampsUs.size();
+    const auto documents = static_cast<size_t>(m_options.seconds) * m_options.rate;
+    const int64_t sceneUs = static_cast<int64_t>(options.seconds * 1'000'000);
+    for (size_t i = m_sceneDocuments; i < documents; ++i) {
+        const auto repeat = static_cast<int64_t>(i / m_sceneDocuments);
+        m_timestampsUs.push_back(m_timestampsUs[i % m_sceneDocuments] + repeat * sceneUs);
+    }
 }
 
 bool Bench::bindCameras(std::string* error) {
     const auto start = Clock::now();
+    const double cpuStart = processCpuSeconds();
     m_feeds = std::vector<CameraFeed>(static_cast<size_t>(m_options.cameras));
     const size_t documents = m_timestampsUs.size();
     for (int c = 0; c < m_options.cameras; ++c) {
@@ -286,6 +354,7 @@ bool Bench::bindCameras(std::string* error) {
         feed.processed.resize(documents);
     }
     m_bindSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    m_bindCpuSeconds = processCpuSeconds() - cpuStart;
     return true;
 }
 
@@ -309,7 +378,7 @@ void Bench::feed(int feeder, Clock::time_point start, FeederTally* tally) {
 
         CameraFeed& feed = m_feeds[camera];
         const size_t index = k / cameras;
-        std::string document = feed.scene->documents[index];
+        std::string document = documentText(feed, index);
         const double before = threadCpuSeconds();
         feed.pushedAt[index] = Clock::now();
         feed.pushed.store(index + 1, std::memory_order_release);
@@ -335,10 +404,9 @@ bool Bench::collect() {
                 continue;
             feed.processed[feed.current] = 1;
             feed.lastArrival[feed.current] = taken.back().arrivedAt;
-            m_summary.latenciesMs.push_back(
-                std::chrono::duration<double, std::milli>(taken.back().arrivedAt -
-                                                          feed.pushedAt[feed.current])
-                    .count());
+            m_summary.latency.add(std::chrono::duration<double, std::milli>(
+                                      taken.back().arrivedAt - feed.pushedAt[feed.current])
+                                      .count());
         }
     }
     const double before = threadCpuSeconds();
@@ -391,11 +459,20 @@ void Bench::countDocuments() {
                 // A feeder kept from running pushes the documents it owes back to back.
                 if (feed.pushedAt[i] - feed.pushedAt[i - 1] < halfInterval)
                     ++m_droppedAfterLatePush;
-            } else if (m_silent[scene * documents + i]) {
+            } else if (m_silent[scene * m_sceneDocuments + i % m_sceneDocuments]) {
                 ++m_silentDropped;
             }
         }
     }
+}
+
+void Bench::sampleIfDue(Clock::time_point start) {
+    if (m_options.sampleEverySeconds <= 0 || Clock::now() < m_nextSample)
+        return;
+    const auto every = std::chrono::seconds(m_options.sampleEverySeconds);
+    const int second = static_cast<int>(m_samples.size() + 1) * m_options.sampleEverySeconds;
+    m_samples.push_back({second, readStatus(true)});
+    m_nextSample = start + every * static_cast<int>(m_samples.size() + 1);
 }
 
 std::string fixed(double value, int decimals) {
@@ -417,33 +494,55 @@ void Bench::report(const ProcessStatus& before, const ProcessStatus& end, double
         refused += tally.refused;
     }
     const int peakThreads = std::max(m_peak.threads, end.threads);
-    const Json threads = {{"peak", peakThreads}, {"atEnd", end.threads}};
+    const Json threads = {
+        {"peak", peakThreads}, {"atEnd", end.threads}, {"beforePlugin", before.threads}};
     const Json memory = {{"peakResident", peakResidentMb},
                          {"resident", end.residentMb},
                          {"beforePlugin", before.residentMb}};
+    const double pluginCpuSeconds =
+        cpu["processSeconds"].get<double>() - cpu["benchSeconds"].get<double>();
+    const double cpuPerDocumentUs =
+        m_summary.pushed > 0 ? pluginCpuSeconds * 1e6 / m_summary.pushed : 0;
+    const double bindCpuPerCameraMs = m_bindCpuSeconds * 1e3 / m_options.cameras;
+    Json samples = Json::array();
+    for (const Sample& sample : m_samples) {
+        samples.push_back({{"second", sample.second},
+                           {"residentMb", sample.status.residentMb},
+                           {"threads", sample.status.threads},
+                           {"openFiles", sample.status.openFiles}});
+    }
     if (m_options.json) {
         Json json = summaryJson(m_summary);
         json["options"] = {{"cameras", m_options.cameras},
                            {"rate", m_options.rate},
                            {"seconds", m_options.seconds},
-                           {"seed", m_options.seed}};
+                           {"seed", m_options.seed},
+                           {"simulatedCores", m_options.simulatedCores}};
         json["documents"]["silent"] = m_silentDropped;
         json["documents"]["droppedAfterLatePush"] = m_droppedAfterLatePush;
         json["documents"]["refused"] = refused;
         json["pluginCpu"] = cpu;
         json["pluginCpu"]["coreShare"] = coreShare;
+        json["pluginCpu"]["perDocumentUs"] = cpuPerDocumentUs;
         json["threads"] = threads;
         json["memoryMb"] = memory;
         json["bindSeconds"] = m_bindSeconds;
+        json["bindCpuPerCameraMs"] = bindCpuPerCameraMs;
+        if (!m_samples.empty())
+            json["samples"] = samples;
         json["worstLateMs"] = worstLateMs;
         m_out << json.dump() << std::endl;
         return;
     }
     auto& rows = m_summary.rows;
-    rows.emplace_back("cameras", std::to_string(m_options.cameras) + " bound in " +
-                                     fixed(m_bindSeconds, 2) + " s, each fed " +
-                                     std::to_string(m_options.rate) + " documents per second for " +
-                                     std::to_string(m_options.seconds) + " s");
+    std::string cores;
+    if (m_options.simulatedCores > 0)
+        cores = " (the plugin told of " + std::to_string(m_options.simulatedCores) + " cores)";
+    rows.emplace_back(
+        "cameras", std::to_string(m_options.cameras) + " bound in " + fixed(m_bindSeconds, 2) +
+                       " s (" + fixed(bindCpuPerCameraMs, 2) + " ms process CPU each), each fed " +
+                       std::to_string(m_options.rate) + " documents per second for " +
+                       std::to_string(m_options.seconds) + " s" + cores);
     if (m_silentDropped > 0)
         rows.emplace_back(
             "silent", std::to_string(m_silentDropped) + " dropped documents had nothing to report");
@@ -454,9 +553,11 @@ void Bench::report(const ProcessStatus& before, const ProcessStatus& end, double
                                         " s process CPU less " +
                                         fixed(cpu["benchSeconds"].get<double>(), 2) +
                                         " s of the bench's threads, over " +
-                                        fixed(cpu["wallSeconds"].get<double>(), 2) + " s)");
+                                        fixed(cpu["wallSeconds"].get<double>(), 2) + " s), " +
+                                        fixed(cpuPerDocumentUs, 1) + " us per document pushed");
     rows.emplace_back("threads", "peak " + std::to_string(peakThreads) + ", " +
-                                     std::to_string(end.threads) + " at the end of the feed");
+                                     std::to_string(end.threads) + " at the end of the feed, " +
+                                     std::to_string(before.threads) + " before the plugin started");
     rows.emplace_back("memory", "peak resident " + fixed(peakResidentMb, 1) + " MB (VmHWM), " +
                                     fixed(end.residentMb, 1) +
                                     " MB at the end of the feed (VmRSS), " +
@@ -468,6 +569,12 @@ void Bench::report(const ProcessStatus& before, const ProcessStatus& end, double
                   "their camera's previous one";
     }
     rows.emplace_back("pacing", pacing);
+    for (const Sample& sample : m_samples) {
+        rows.emplace_back("sample", "at " + std::to_string(sample.second) + " s: resident " +
+                                        fixed(sample.status.residentMb, 1) + " MB, " +
+                                        std::to_string(sample.status.threads) + " threads, " +
+                                        std::to_string(sample.status.openFiles) + " open files");
+    }
     printSummary(m_out, m_summary);
 }
 
@@ -490,7 +597,8 @@ int Bench::run() {
     {
         // The log is discarded, not left out: writing it is part of the plugin's cost.
         const StderrRedirect discarded(open("/dev/null", O_WRONLY | O_CLOEXEC));
-        m_server = std::make_unique<MediaServer>(m_library->entryPoints());
+        m_server =
+            std::make_unique<MediaServer>(m_library->entryPoints(), serverOptions(m_options));
         if (!m_server->start(&error) || !bindCameras(&error)) {
             m_server.reset();
             failure = "lumo-host: " + error;
@@ -500,6 +608,7 @@ int Bench::run() {
             const double ownStart = threadCpuSeconds();
             const double samplerStart = sampler.cpuSeconds();
 
+            m_nextSample = wallStart + std::chrono::seconds(m_options.sampleEverySeconds);
             m_feeders.resize(kFeeders);
             std::vector<std::thread> feeders;
             for (int f = 0; f < kFeeders; ++f)
@@ -509,6 +618,7 @@ int Bench::run() {
             while (Clock::now() < feedEnd) {
                 std::this_thread::sleep_for(kCollectEvery);
                 collect();
+                sampleIfDue(wallStart);
             }
             for (auto& feeder : feeders)
                 feeder.join();
@@ -550,10 +660,186 @@ int Bench::run() {
     return kExitOk;
 }
 
+/**
+ * Binds and releases one camera after another, as a server does all day while users edit cameras
+ * and cameras reboot: each camera gets a few documents and a settings change before it goes.
+ * Threads, open files and resident memory after the first rounds are compared with the same
+ * half-way and after the last, each once the settings writes of the rounds before have ended.
+ * Resident memory is read as it is and again once the heap has handed its free pages back, which
+ * tells memory still held from memory the heap keeps for reuse.
+ *
+ * Threading: run() on the caller's thread.
+ */
+class Churn {
+public:
+    Churn(BenchOptions options, std::ostream& out, std::ostream& err)
+        : m_options(std::move(options)), m_out(out), m_err(err) {}
+
+    int run();
+
+private:
+    bool round(int number, std::string* error);
+    struct Checkpoint {
+        int rounds = 0;
+        ProcessStatus status;
+        double trimmedResidentMb = 0;
+    };
+
+    /** Waits for the threads the plugin started to end, up to kSettleLimit, then reads. */
+    Checkpoint settle(int rounds, int threadsWithoutCameras) const;
+
+    const BenchOptions m_options;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    std::vector<std::string> m_documents;
+    std::vector<int64_t> m_timestampsUs;
+    std::unique_ptr<MediaServer> m_server;
+    int m_delivered = 0;  // Documents that brought packets.
+};
+
+bool Churn::round(int number, std::string* error) {
+    DeviceDescription device;
+    device.id = "camera-" + std::to_string(number);
+    device.name = "Camera " + std::to_string(number);
+    device.url = kNoCameraUrl;
+    device.password = "admin";
+    MediaServer::CameraId camera = 0;
+    if (!m_server->addCamera(device, &camera, error))
+        return false;
+    DeviceAgentHandler& handler = m_server->agentHandler(camera);
+    for (size_t i = 0; i < m_documents.size(); ++i) {
+        const size_t before = handler.packetCount();
+        if (!m_server->pushMetadata(camera, m_documents[i], m_timestampsUs[i], error))
+            return false;
+        m_delivered += handler.waitUntilQuiet(before, 2ms, 200ms) > 0;
+        handler.takePackets();
+    }
+    // A value written to the camera, so that each round leaves a write and its hold-off behind.
+    const SettingsAnswer answer =
+        m_server->changeSettings(camera, {{"AIX_PERSON_SENSITIVITY", number % 2 == 0 ? "1" : "2"}});
+    if (!answer.ok) {
+        *error = "doSetSettings: " + answer.error;
+        return false;
+    }
+    m_server->removeCamera(camera);
+    return true;
+}
+
+Churn::Checkpoint Churn::settle(int rounds, int threadsWithoutCameras) const {
+    const auto limit = Clock::now() + kSettleLimit;
+    while (readStatus().threads > threadsWithoutCameras && Clock::now() < limit)
+        std::this_thread::sleep_for(50ms);
+    Checkpoint checkpoint{rounds, readStatus(true), 0};
+    malloc_trim(0);
+    checkpoint.trimmedResidentMb = readStatus().residentMb;
+    return checkpoint;
+}
+
+int Churn::run() {
+    std::string error;
+    std::unique_ptr<PluginLibrary> library = PluginLibrary::load(m_options.pluginPath, &error);
+    if (!library) {
+        m_err << "lumo-host: " << error << std::endl;
+        return kExitFailure;
+    }
+    lumo_camera::SceneOptions scene;
+    scene.seed = m_options.seed;
+    scene.seconds = 2;
+    scene.lines = {{0, {{500, 0}, {500, 999}}}};
+    const lumo_camera::SceneGenerator generator(scene);
+    for (size_t i = 0; i < generator.documentCount() && m_documents.size() < kChurnDocuments; ++i) {
+        lumo_camera::SceneDocument document = generator.document(i);
+        if (document.objects.empty())
+            continue;
+        m_timestampsUs.push_back(scene.startUs + document.offsetUs);
+        m_documents.push_back(std::move(document.xml));
+    }
+
+    const int rounds = m_options.churnRounds;
+    const std::set<int> checkpointRounds = {std::min(kChurnBaselineRounds, rounds), rounds / 2,
+                                            rounds};
+    std::vector<Checkpoint> checkpoints;
+    ProcessStatus start;
+    int peakThreads = 0;
+    double cpuSeconds = 0;
+    ShutdownReport shutdown;
+    const auto wallStart = Clock::now();
+    {
+        const StderrRedirect discarded(open("/dev/null", O_WRONLY | O_CLOEXEC));
+        m_server = std::make_unique<MediaServer>(library->entryPoints(), serverOptions(m_options));
+        if (!m_server->start(&error)) {
+            m_err << "lumo-host: " << error << std::endl;
+            return kExitFailure;
+        }
+        start = readStatus(true);
+        const double cpuStart = processCpuSeconds();
+        double settling = 0;  // Process CPU while waiting at the checkpoints.
+        for (int r = 1; r <= rounds; ++r) {
+            if (!round(r, &error)) {
+                m_server.reset();
+                m_err << "lumo-host: round " << r << ": " << error << std::endl;
+                return kExitFailure;
+            }
+            peakThreads = std::max(peakThreads, readStatus().threads);
+            if (checkpointRounds.count(r) != 0) {
+                const double before = processCpuSeconds();
+                checkpoints.push_back(settle(r, start.threads));
+                settling += processCpuSeconds() - before;
+            }
+        }
+        cpuSeconds = processCpuSeconds() - cpuStart - settling;
+        shutdown = m_server->shutdown();
+        m_server.reset();
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
+    const int documents = rounds * static_cast<int>(m_documents.size());
+    if (m_options.json) {
+        Json json = {{"rounds", rounds},
+                     {"documents", {{"pushed", documents}, {"delivered", m_delivered}}},
+                     {"withoutCameras",
+                      {{"threads", start.threads},
+                       {"openFiles", start.openFiles},
+                       {"residentMb", start.residentMb}}},
+                     {"checkpoints", Json::array()},
+                     {"peakThreads", peakThreads},
+                     {"cpuPerRoundMs", cpuSeconds * 1e3 / rounds},
+                     {"wallSeconds", wall},
+                     {"liveObjects", shutdown.describeLiveObjects()}};
+        for (const Checkpoint& checkpoint : checkpoints) {
+            json["checkpoints"].push_back({{"rounds", checkpoint.rounds},
+                                           {"threads", checkpoint.status.threads},
+                                           {"openFiles", checkpoint.status.openFiles},
+                                           {"residentMb", checkpoint.status.residentMb},
+                                           {"trimmedResidentMb", checkpoint.trimmedResidentMb}});
+        }
+        m_out << json.dump() << std::endl;
+    } else {
+        m_out << "rounds: " << rounds << " cameras bound, fed " << m_documents.size()
+              << " documents and a settings change, and released, in " << fixed(wall, 1) << " s ("
+              << fixed(cpuSeconds * 1e3 / rounds, 2) << " ms process CPU a round)\n"
+              << "documents: " << documents << " pushed, " << m_delivered << " delivered packets\n"
+              << "without cameras: " << start.threads << " threads, " << start.openFiles
+              << " open files, resident " << fixed(start.residentMb, 1) << " MB\n";
+        for (const Checkpoint& checkpoint : checkpoints) {
+            m_out << "after " << checkpoint.rounds << " rounds: " << checkpoint.status.threads
+                  << " threads, " << checkpoint.status.openFiles << " open files, resident "
+                  << fixed(checkpoint.status.residentMb, 1) << " MB ("
+                  << fixed(checkpoint.trimmedResidentMb, 1) << " MB once the heap's free pages "
+                  << "are handed back)\n";
+        }
+        m_out << "peak threads: " << peakThreads << "\n"
+              << "plugin objects alive after shutdown: " << shutdown.describeLiveObjects()
+              << std::endl;
+    }
+    return shutdown.liveCount > 0 ? kExitFailure : kExitOk;
+}
+
 }  // namespace
 
 int runBenchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return runCommand(args, out, err, parseOptions, [&](BenchOptions options) {
+        if (options.churnRounds > 0)
+            return Churn(std::move(options), out, err).run();
         return Bench(std::move(options), out, err).run();
     });
 }

@@ -327,7 +327,7 @@ private:
     std::map<int32_t, size_t> m_bestShotDocument;
     size_t m_current = SIZE_MAX;  // The document whose packets are arriving.
     std::map<PacketKind, int> m_packets;
-    std::vector<double> m_latenciesMs;
+    LatencyHistogram m_latency;
     std::map<std::string, int> m_events;
     std::map<int, std::vector<int>> m_lineCounts;  // By line number in the dialog.
     std::map<int32_t, std::set<std::string>> m_trackIdsOf;
@@ -525,7 +525,7 @@ void Demo::attribute(const PacketRecord& record, const DeviceAgentHandler::Deliv
     Pushed& pushed = m_pushed[document];
     pushed.processed = true;
     pushed.lastArrival = delivery.arrivedAt;
-    m_latenciesMs.push_back(
+    m_latency.add(
         std::chrono::duration<double, std::milli>(delivery.arrivedAt - pushed.pushedAt).count());
     if (record.kind == PacketKind::object) {
         matchObjects(record, pushed);
@@ -629,7 +629,7 @@ Json Demo::summarize(RunSummary& summary, const lumo_camera::SceneGenerator& gen
     Json json;
     summary.pushed = static_cast<int>(m_pushed.size());
     summary.packets = m_packets;
-    summary.latenciesMs = m_latenciesMs;
+    summary.latency = m_latency;
 
     std::map<std::string, int> tracksByType;
     int stable = 0;

@@ -212,8 +212,18 @@ bool MediaServer::addCamera(const DeviceDescription& description, CameraId* outC
     return true;
 }
 
+void MediaServer::removeCamera(CameraId id) {
+    Camera& cam = camera(id);
+    if (const auto agent = queryInterfacePtr<IConsumingDeviceAgent1>(cam.agent))
+        agent->finalize();
+    cam.consumingAgent.reset();
+    cam.agent.reset();
+    cam.handler->takePackets();
+    m_cameras[id].reset();
+}
+
 MediaServer::Camera& MediaServer::camera(CameraId id) const {
-    if (id >= m_cameras.size())
+    if (id >= m_cameras.size() || !m_cameras[id])
         throw std::out_of_range("no camera " + std::to_string(id));
     return *m_cameras[id];
 }
@@ -312,10 +322,14 @@ SettingsAnswer MediaServer::activeSettingChange(CameraId id, const std::string& 
 
 void MediaServer::releaseAll() {
     for (const auto& cam : m_cameras) {
+        if (!cam)
+            continue;
         if (const auto agent = queryInterfacePtr<IConsumingDeviceAgent1>(cam->agent))
             agent->finalize();
     }
     for (const auto& cam : m_cameras) {
+        if (!cam)
+            continue;
         cam->consumingAgent.reset();
         cam->agent.reset();           // The agent's destructor lets its queued work finish.
         cam->handler->takePackets();  // Including what that work delivered.

@@ -100,9 +100,13 @@ public:
      */
     bool addCamera(const DeviceDescription& description, CameraId* outCamera, std::string* outError,
                    bool sendDefaultSettings = true);
+    /** Unbinds a camera as a server does when the user removes it: finalize(), then the last
+     * reference. Its id is not given again. */
+    void removeCamera(CameraId camera);
+    /** Cameras bound so far, removed ones included. */
     size_t cameraCount() const { return m_cameras.size(); }
 
-    // Cameras are valid from addCamera() until shutdown().
+    // Cameras are valid from addCamera() until removeCamera() or shutdown().
     const std::string& agentManifest(CameraId camera) const;
     DeviceAgentHandler& agentHandler(CameraId camera) const;
     /** The values the server's dialog holds for the camera. */
@@ -158,7 +162,7 @@ private:
     qo::sdk::Ptr<qo::sdk::analytics::IPlugin> m_plugin;
     qo::sdk::Ptr<qo::sdk::analytics::IEngine> m_engine;
     qo::sdk::Ptr<EngineHandler> m_engineHandler;
-    std::vector<std::unique_ptr<Camera>> m_cameras;
+    std::vector<std::unique_ptr<Camera>> m_cameras;  // Null where a camera was removed.
 };
 
 }  // namespace lumo::host

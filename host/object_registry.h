@@ -55,10 +55,15 @@ public:
     bool waitUntilNoLiveObjects(std::chrono::milliseconds timeout) const;
 
 private:
+    /** One of the class names of kKnownClasses, or kOtherClass. */
+    static const char* classNameOf(const qo::sdk::IRefCountable* object);
+
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_objectDestroyed;
-    std::unordered_map<const void*, std::string> m_classByAddress;  // Guarded by m_mutex.
-    std::map<std::string, int> m_liveByClass;                       // Guarded by m_mutex.
+    // Class names are the fixed texts classNameOf() answers, so they are kept by address.
+    std::unordered_map<const void*, const char*> m_classByAddress;  // Guarded by m_mutex.
+    std::unordered_map<const void*, const char*> m_classByTable;    // Guarded by m_mutex.
+    std::map<const char*, int> m_liveByClass;                       // Guarded by m_mutex.
     int m_created = 0;                                              // Guarded by m_mutex.
     int m_destroyed = 0;                                            // Guarded by m_mutex.
     int m_unmatchedDestructions = 0;                                // Guarded by m_mutex.

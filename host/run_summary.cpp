@@ -17,15 +17,6 @@ int countOf(const RunSummary& summary, PacketKind kind) {
 
 }  // namespace
 
-double percentile(std::vector<double> samples, double fraction) {
-    if (samples.empty())
-        return 0;
-    const auto rank = static_cast<size_t>(
-        std::max(1.0, std::ceil(fraction * static_cast<double>(samples.size()))));
-    std::nth_element(samples.begin(), samples.begin() + (rank - 1), samples.end());
-    return samples[rank - 1];
-}
-
 void printSummary(std::ostream& out, const RunSummary& summary) {
     out << "documents: " << summary.pushed << " pushed, " << summary.processed << " processed, "
         << summary.dropped << " dropped";
@@ -42,12 +33,12 @@ void printSummary(std::ostream& out, const RunSummary& summary) {
     for (const auto& [label, text] : summary.rows)
         out << label << ": " << text << "\n";
     out << "plugin objects alive after shutdown: " << summary.liveObjects << "\n";
-    if (!summary.latenciesMs.empty()) {
+    if (!summary.latency.empty()) {
         char line[160];
         std::snprintf(line, sizeof line,
-                      "latency: push to delivery p50 %.3f ms, p99 %.3f ms (%zu packets)\n",
-                      percentile(summary.latenciesMs, 0.5), percentile(summary.latenciesMs, 0.99),
-                      summary.latenciesMs.size());
+                      "latency: push to delivery p50 %.3f ms, p99 %.3f ms (%llu packets)\n",
+                      summary.latency.percentileMs(0.5), summary.latency.percentileMs(0.99),
+                      static_cast<unsigned long long>(summary.latency.count()));
         out << line;
     }
     out.flush();
@@ -63,9 +54,9 @@ nlohmann::json summaryJson(const RunSummary& summary) {
     for (PacketKind kind : kKinds)
         json["packets"][packetKindName(kind)] = countOf(summary, kind);
     json["liveObjects"] = summary.liveObjects;
-    if (!summary.latenciesMs.empty()) {
-        json["latencyMs"] = {{"p50", percentile(summary.latenciesMs, 0.5)},
-                             {"p99", percentile(summary.latenciesMs, 0.99)}};
+    if (!summary.latency.empty()) {
+        json["latencyMs"] = {{"p50", summary.latency.percentileMs(0.5)},
+                             {"p99", summary.latency.percentileMs(0.99)}};
     }
     return json;
 }

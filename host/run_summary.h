@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/latency_histogram.h"
 #include "host/packet_record.h"
 
 namespace lumo::host {
@@ -35,12 +36,9 @@ struct RunSummary {
     /** Rows of the command's own, shown after the packets. */
     std::vector<std::pair<std::string, std::string>> rows;
     std::string liveObjects = "none";
-    /** Push to delivery, one per delivered packet. */
-    std::vector<double> latenciesMs;
+    /** Push to delivery, one sample per delivered packet. */
+    LatencyHistogram latency;
 };
-
-/** The value below which `fraction` (0..1) of the samples lie (nearest rank); 0 when empty. */
-double percentile(std::vector<double> samples, double fraction);
 
 void printSummary(std::ostream& out, const RunSummary& summary);
 

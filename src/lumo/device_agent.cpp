@@ -1,7 +1,11 @@
 #include "lumo/device_agent.h"
 
+#include <cstdlib>
+#include <thread>
+
 #include "lumo/manifests.h"
 #include "lumo/utils.h"
+#include "qo/sdk/helpers/lib_context.h"
 #include "qo/sdk/helpers/uuid_helper.h"
 
 namespace qo::vms_server_plugins::analytics::lumo {
@@ -9,13 +13,25 @@ namespace qo::vms_server_plugins::analytics::lumo {
 using namespace qo::sdk;
 using namespace qo::sdk::analytics;
 
+unsigned int hardwareConcurrency() {
+    // A test or a benchmark sizes the plugin as on a larger server than the one it runs on.
+    const std::string simulated = qo::sdk::unitTestOption("hardwareConcurrency");
+    if (!simulated.empty()) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(simulated.c_str(), &end, 10);
+        if (*end == '\0' && value <= 1'000'000)
+            return static_cast<unsigned int>(value);
+    }
+    return std::thread::hardware_concurrency();
+}
+
 DeviceAgent::DeviceAgent(const IDeviceInfo* deviceInfo)
     : ConsumingDeviceAgent(deviceInfo, /*enableOutput*/ true),
       eventTrackId(UuidHelper::randomUuid()),
       cameraIp(deviceInfo ? extractIpAddress(deviceInfo->url()) : std::string()),
       cameraLogin(deviceInfo ? deviceInfo->login() : ""),
       cameraPassword(deviceInfo ? deviceInfo->password() : ""),
-      threadPool(agentPoolSize()) {}
+      threadPool(agentPoolSize(hardwareConcurrency())) {}
 
 DeviceAgent::~DeviceAgent() = default;
 

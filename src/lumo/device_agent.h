@@ -6,9 +6,10 @@
 //
 // Threading contract:
 // - The server calls every operation on threads of its own, possibly several at once.
-// - Metadata work runs on `threadPool`, one worker per document; at most one document is in work
-//   (`ready`). Members used only by that work (tracking tables, coordinate frame, packet arrays)
-//   need no lock: one document at a time, and `ready` orders successive documents.
+// - Metadata work runs on `threadPool` (two workers, whatever the machine), one task per
+//   document; at most one document is in work (`ready`). Members used only by that work (tracking
+//   tables, coordinate frame, packet arrays) need no lock: one document at a time, and `ready`
+//   orders successive documents.
 // - Settings writes run on detached threads, each holding a reference to the agent so the agent
 //   outlives them; readbacks run threads that are joined before the call returns.
 // - A write the camera refuses or never answers becomes a warning diagnostic event, delivered by
@@ -54,6 +55,12 @@ std::map<std::string, std::string> toStdMap(const qo::sdk::Ptr<const qo::sdk::IS
 /** A camera box (left, top, right, bottom in the camera's units) as fractions of its frame. */
 void scaleBBox(qo::sdk::analytics::Rect& rect, float width, float height, float left, float top,
                float right, float bottom);
+
+/**
+ * The hardware threads the agents size their pools against: the unit-test option
+ * "hardwareConcurrency" when it holds a whole number, else the machine's count (0: unknown).
+ */
+unsigned int hardwareConcurrency();
 
 class DeviceAgent : public qo::sdk::analytics::ConsumingDeviceAgent {
 public:
@@ -124,6 +131,7 @@ public:
     // ---- State for the host's diagnostics and the tests.
 
     bool isReady() const { return ready.load(); }
+    size_t poolWorkers() const { return threadPool.workerCount(); }
     int32_t timestampOffset() const { return timestampOffsetUs.load(); }
     int32_t highlightDuration() const { return highlightDurationS.load(); }
     void setHighlightDuration(int32_t seconds) { highlightDurationS = seconds; }

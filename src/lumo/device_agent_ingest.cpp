@@ -39,8 +39,9 @@ bool DeviceAgent::pushCustomMetadataPacket(const ICustomMetadataPacket* customMe
     const int64_t timestampUs =
         customMetadataPacket->timestampUs() + static_cast<int64_t>(timestampOffsetUs.load());
     try {
-        // The task owns the payload until it runs, so a refused task frees it too.
-        threadPool.enqueue([this, owned = std::move(payload), timestampUs]() mutable {
+        // The task owns the payload until it runs, so a refused task frees it too. Nobody waits
+        // for the document, so it goes without a future.
+        threadPool.post([this, owned = std::move(payload), timestampUs]() mutable {
             processMetadata(owned.release(), timestampUs);
         });
     } catch (const std::exception&) {

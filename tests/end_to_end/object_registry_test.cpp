@@ -58,5 +58,21 @@ TEST(ObjectRegistryTest, CountsLiveObjectsByInterfaceClassWithoutQueryingTheDest
     EXPECT_EQ(0, registry.liveCount());
 }
 
+TEST(ObjectRegistryTest, AsksOnlyTheFirstObjectOfAClassAndStillCountsEveryClassApart) {
+    ObjectRegistry registry;
+    const auto first = makePtr<QueryCountingString>();
+    const auto second = makePtr<QueryCountingString>();
+    const auto packet = makePtr<EventMetadataPacket>();
+    const auto text = makePtr<String>("plain");
+    for (IRefCountable* object :
+         std::initializer_list<IRefCountable*>{first.get(), packet.get(), second.get(), text.get()})
+        registry.objectCreated(object, 1);
+    EXPECT_GT(first->queries, 0);
+    EXPECT_EQ(0, second->queries) << "the class of its kind was known already";
+    EXPECT_EQ((Counts{{"EventMetadataPacket", 1}, {"String", 3}}), registry.liveObjects());
+    registry.objectDestroyed(first.get(), 0);
+    EXPECT_EQ((Counts{{"EventMetadataPacket", 1}, {"String", 2}}), registry.liveObjects());
+}
+
 }  // namespace
 }  // namespace lumo::host
