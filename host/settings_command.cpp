@@ -140,6 +140,10 @@ int printDialog(const PluginLibrary& library, const SettingsRequest& request,
     for (const auto& [name, value] : server.cameraSettings(camera))
         out << name << '=' << value << '\n';
     out.flush();
+    // A setting the camera did not give shows the dialog's own value; say which and why.
+    for (const auto& [name, cause] : answer.errors)
+        err << "lumo-host: " << name << " not read from the camera (" << cause
+            << "): the value printed is the dialog's own" << std::endl;
 
     const ShutdownReport report = server.shutdown();
     if (report.liveCount > 0) {
