@@ -1,14 +1,8 @@
 // Constants shared by the integration's source files: the camera's query heads, the display
-// colours, the object and event type ids of the type library, and the declaration of the colour
-// table that names the camera's colour descriptors.
+// colours and the object and event type ids of the type library.
 //
-// Everything here is written once, before the library's first device agent exists, and only read
-// afterwards, so any thread may read it without a lock.
+// Everything here is a compile-time constant, so any thread may read it without a lock.
 #pragma once
-
-#include <cstdint>
-#include <string>
-#include <vector>
 
 namespace qo::vms_server_plugins::analytics::lumo {
 
@@ -44,22 +38,5 @@ inline constexpr char kEventTypeEnter[] = "qo.lumo.Enter";
 inline constexpr char kEventTypeExit[] = "qo.lumo.Exit";
 inline constexpr char kEventTypeLoitering[] = "qo.lumo.Loitering";
 inline constexpr char kEventTypeUnknown[] = "qo.lumo.Unknown";
-
-namespace Metadata {
-
-// One named colour of the table, as 8-bit RGB components.
-struct _Color {
-    std::string name;
-    int32_t r;
-    int32_t g;
-    int32_t b;
-};
-
-// The eleven named colours, in table order (Black, Blue, Brown, Cyan, Green, Gray, Orange, Pink,
-// Purple, Red, White). Defined with the parser and filled by its static initialiser: read it at
-// run time, never from another file's static initialiser.
-extern std::vector<_Color> colors;
-
-}  // namespace Metadata
 
 }  // namespace qo::vms_server_plugins::analytics::lumo

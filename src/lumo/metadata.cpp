@@ -11,13 +11,29 @@
 #include <memory>
 #include <new>
 #include <system_error>
+#include <vector>
 
 #include "lumo/metadata_arena.h"
 #include "lumo/metadata_prescan.h"
 
 namespace qo::vms_server_plugins::analytics::lumo::Metadata {
 
-std::vector<_Color> colors = {
+namespace {
+
+// One named colour of the table, as 8-bit RGB components.
+struct _Color {
+    std::string name;
+    int32_t r;
+    int32_t g;
+    int32_t b;
+};
+
+}  // namespace
+
+// The named colours, in table order; nearest-colour ties go to the earlier entry. Constant after
+// static initialisation, so any thread may read it; read it at run time, never from another file's
+// static initialiser.
+const std::vector<_Color> colors = {
     {"Black", 0, 0, 0},      {"Blue", 0, 0, 255},      {"Brown", 165, 42, 42},
     {"Cyan", 0, 255, 255},   {"Green", 0, 128, 0},     {"Gray", 128, 128, 128},
     {"Orange", 255, 165, 0}, {"Pink", 255, 192, 203},  {"Purple", 128, 0, 128},

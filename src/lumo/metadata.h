@@ -8,13 +8,11 @@
 //
 // Threading: every function may run on any thread at the same time. The parser keeps per-thread
 // scratch memory between calls (see metadata_arena.h) and no other state; the colour table is
-// only read.
+// constant.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-#include "lumo/constants.h"
 
 namespace qo::vms_server_plugins::analytics::lumo::Metadata {
 
