@@ -36,7 +36,7 @@ public:
             static std::ostream silent(&nullBuffer);
             qo::kit::debug::stream() = &silent;
             // Settings writes hold a window open on a thread of their own; keep it short.
-            qo::sdk::unitTestOptions()["writeHoldOffMs"] = "20";
+            qo::sdk::setUnitTestOption("writeHoldOffMs", "20");
             auto* created = new LiveObjects();
             qo::sdk::libContext().setRefCountableRegistry(created);  // The context owns it.
             return created;

@@ -30,13 +30,13 @@ int processThreads() {
 class AgentThreadsTest : public AgentTest {
 protected:
     void TearDown() override {
-        qo::sdk::unitTestOptions().erase("hardwareConcurrency");
+        qo::sdk::eraseUnitTestOption("hardwareConcurrency");
         AgentTest::TearDown();
     }
 
     /** Threads a new agent adds while the server reports `cores` hardware threads. */
     int threadsOfAnAgent(const std::string& cores) {
-        qo::sdk::unitTestOptions()["hardwareConcurrency"] = cores;
+        qo::sdk::setUnitTestOption("hardwareConcurrency", cores);
         EXPECT_EQ(std::to_string(hardwareConcurrency()), cores);
         const int before = processThreads();
         auto agent = makePtr<DeviceAgent>(makePtr<FakeDeviceInfo>().get());
@@ -52,7 +52,7 @@ TEST_F(AgentThreadsTest, AgentStartsTwoWorkersWhateverTheServersCoreCount) {
 
 TEST_F(AgentThreadsTest, CoreCountFallsBackToTheMachinesWhenTheOptionIsNoNumber) {
     for (const char* option : {"", "many", "-4", "8x"}) {
-        qo::sdk::unitTestOptions()["hardwareConcurrency"] = option;
+        qo::sdk::setUnitTestOption("hardwareConcurrency", option);
         EXPECT_EQ(std::thread::hardware_concurrency(), hardwareConcurrency()) << option;
     }
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -79,6 +80,40 @@ TEST_F(DebugOutput, printPrefixIsStableAcrossThreadsAndRejectsNull) {
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(detail::printPrefix("/s/src/qo/sdk/analytics/helpers/plugin.cpp"), "[plugin] ");
     EXPECT_THROW(detail::printPrefix(nullptr), std::logic_error);
+}
+
+// A host swaps streams while the library's threads log; once the swap returns, the stream it
+// replaced is the host's again, holding whole lines only.
+TEST(DebugOutputThreads, streamSwappedWhileAnotherThreadLogsIsFreeOnceTheSwapReturns) {
+    std::ostream* const saved = stream();
+    std::ostringstream parking;
+    stream() = &parking;
+    std::atomic<bool> stop{false};
+    std::thread logger([&stop] {
+        while (!stop)
+            QO_PRINT("line");
+    });
+    const auto wholeLines = [](const std::string& text) {
+        const std::string line = "[debug_output_test] line\n";
+        for (size_t at = 0; at < text.size(); at += line.size()) {
+            if (text.compare(at, line.size(), line) != 0)
+                return false;
+        }
+        return true;
+    };
+    int torn = 0;
+    for (int round = 0; round < 200; ++round) {
+        std::ostringstream out;
+        stream() = &out;
+        std::this_thread::yield();
+        stream() = &parking;
+        torn += !wholeLines(out.str());
+    }
+    stop = true;
+    logger.join();
+    stream() = saved;
+    EXPECT_EQ(torn, 0);
+    EXPECT_TRUE(wholeLines(parking.str()));
 }
 
 TEST_F(DebugOutput, hexDumpsShowBytesAsHexAndAsPrintableText) {

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include <map>
@@ -85,7 +86,7 @@ TEST(UnitTestOptions, mapReplacesAllOptionsAndFailuresLeaveThem) {
     const FakeStringMap sorted({{"b", "2"}, {"a", "1"}, {"b", "3"}});
     const FakeStringMap throwing({{"k", "v"}}, {}, FakeStringMap::Throw::foreignException);
     CapturedOutput output;
-    unitTestOptions() = {{"old", "1"}};
+    setUnitTestOptions({{"old", "1"}});
     EXPECT_NO_THROW(qoSetUnitTestOptions(nullptr));
     EXPECT_NO_THROW(qoSetUnitTestOptions(&throwing));
     EXPECT_EQ(unitTestOptions(), (Options{{"old", "1"}}));
@@ -94,7 +95,31 @@ TEST(UnitTestOptions, mapReplacesAllOptionsAndFailuresLeaveThem) {
     qoSetUnitTestOptions(&sorted);
     EXPECT_EQ(unitTestOptions(), (Options{{"a", "1"}, {"b", "2"}})) << "the first value wins";
     EXPECT_TRUE(sorted.references() == 1 && throwing.references() == 1) << "only borrowed";
-    unitTestOptions() = saved;
+    setUnitTestOptions(saved);
+}
+
+// The agent's detached threads read options while a test or the server replaces them.
+TEST(UnitTestOptions, readersOnOtherThreadsSeeOnlyWholeValuesWhileOptionsChange) {
+    using Options = std::map<std::string, std::string>;
+    const Options saved = unitTestOptions();
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&stop, &torn] {
+        while (!stop) {
+            const std::string value = unitTestOption("holdOffMs");
+            torn += !(value.empty() || value == "20" || value == "1500");
+            torn += unitTestOptions().size() > 2;
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        setUnitTestOption("holdOffMs", i % 2 ? "20" : "1500");
+        setUnitTestOptions({{"holdOffMs", "20"}, {"cores", "4"}});
+        eraseUnitTestOption("holdOffMs");
+    }
+    stop = true;
+    reader.join();
+    setUnitTestOptions(saved);
+    EXPECT_EQ(torn, 0);
 }
 
 TEST(EntryPoints, areExactlyTheExportedSymbolsAndAnswerThroughTheDynamicLoader) {

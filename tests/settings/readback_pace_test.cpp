@@ -42,13 +42,13 @@ protected:
     explicit PacedCamera(int block) : SettingsRoadTest(block) {}
 
     void SetUp() override {
-        qo::sdk::unitTestOptions()["readbackWatchdogMs"] = std::to_string(kWatchdogMs);
+        qo::sdk::setUnitTestOption("readbackWatchdogMs", std::to_string(kWatchdogMs));
         SettingsRoadTest::SetUp();
     }
 
     void TearDown() override {
         SettingsRoadTest::TearDown();
-        qo::sdk::unitTestOptions().erase("readbackWatchdogMs");
+        qo::sdk::eraseUnitTestOption("readbackWatchdogMs");
     }
 
     /** Each setting read from the camera is either reported or named with a cause, not both. */

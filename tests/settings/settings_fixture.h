@@ -135,7 +135,7 @@ protected:
     void SetUp() override {
         lumo_test::LiveObjects::instance();  // Silences the agent's log.
         // No thread of an earlier agent is left to read it: TearDown waited for them.
-        qo::sdk::unitTestOptions()["writeHoldOffMs"] = std::to_string(m_holdOffMs);
+        qo::sdk::setUnitTestOption("writeHoldOffMs", std::to_string(m_holdOffMs));
         CameraFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;

@@ -100,7 +100,7 @@ protected:
     RefusedWrites() : SettingsRoadTest(33) {}
     void TearDown() override {
         SettingsRoadTest::TearDown();
-        qo::sdk::unitTestOptions().erase("writeFailureReportMs");
+        qo::sdk::eraseUnitTestOption("writeFailureReportMs");
     }
 };
 
@@ -122,7 +122,7 @@ TEST_F(RefusedWrites, EachCauseIsReportedAsAWarningNamingTheSettingAtMostOncePer
     settle();
     EXPECT_TRUE(handler().takeEvents().empty()) << "a dead camera must not flood the server";
 
-    qo::sdk::unitTestOptions()["writeFailureReportMs"] = "0";
+    qo::sdk::setUnitTestOption("writeFailureReportMs", "0");
     camera->clearFaults();
     change({{"AIX_NO_SUCH_SETTING", "1"}});
     settle();

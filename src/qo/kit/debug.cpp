@@ -6,9 +6,29 @@
 
 namespace qo::kit::debug {
 
-std::ostream*& stream() {
-    static std::ostream* s = &std::cerr;
-    return s;
+OutputSlot& OutputSlot::operator=(std::ostream* stream) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stream = stream;
+    return *this;
+}
+
+OutputSlot::operator std::ostream*() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stream;
+}
+
+void OutputSlot::write(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_stream)
+        return;
+    *m_stream << text;
+    m_stream->flush();
+}
+
+OutputSlot& stream() {
+    // Never destroyed: detached threads may still log while the process exits.
+    static OutputSlot* const slot = new OutputSlot(&std::cerr);
+    return *slot;
 }
 
 std::string srcFileBaseNameWithoutExt(const std::string& path) {
@@ -55,9 +75,7 @@ void printLine(const std::string& prefix, const std::string& text) {
     std::string line;
     line.reserve(prefix.size() + text.size() + 1);
     line.append(prefix).append(text).push_back('\n');
-    std::ostream& out = *stream();
-    out << line;
-    out.flush();
+    stream().write(line);
 }
 
 PrintFunc linePrinter(std::string prefix) {

@@ -7,13 +7,39 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
 
 namespace qo::kit::debug {
 
-/** The stream all diagnostics go to; std::cerr until a host assigns another one. */
-std::ostream*& stream();
+/**
+ * Where all diagnostics go: std::cerr until a host assigns another stream. Reads like a pointer
+ * to the stream and is assigned like one.
+ *
+ * Threading: any thread may write lines, read or assign it at any time. Lines are written one at a
+ * time under m_mutex; an assignment waits for the line being written, so once it returns the
+ * previous stream is no longer used and its owner may destroy it.
+ */
+class OutputSlot {
+public:
+    explicit OutputSlot(std::ostream* stream) : m_stream(stream) {}
+    OutputSlot(const OutputSlot&) = delete;
+    OutputSlot& operator=(const OutputSlot&) = delete;
+
+    OutputSlot& operator=(std::ostream* stream);
+    operator std::ostream*() const;
+
+    /** Writes the text in one piece and flushes; nothing when no stream is assigned. */
+    void write(const std::string& text);
+
+private:
+    mutable std::mutex m_mutex;
+    std::ostream* m_stream;  // Guarded by m_mutex.
+};
+
+/** The slot of the stream all diagnostics go to; it lives until the process ends. */
+OutputSlot& stream();
 
 /** "a/b/c.d.cpp" -> "c.d". */
 std::string srcFileBaseNameWithoutExt(const std::string& path);

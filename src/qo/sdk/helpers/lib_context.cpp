@@ -64,27 +64,50 @@ const char* sdkVersion() {
 }
 
 namespace {
-std::mutex& unitTestOptionsMutex() {
-    static std::mutex mutex;
-    return mutex;
+
+// Never destroyed: detached threads may read the options while the process exits.
+struct UnitTestOptions {
+    std::mutex mutex;
+    std::map<std::string, std::string> values;  // Guarded by mutex.
+};
+
+UnitTestOptions& unitTestOptionsStore() {
+    static auto* const store = new UnitTestOptions;
+    return *store;
 }
+
 }  // namespace
 
-std::map<std::string, std::string>& unitTestOptions() {
-    static std::map<std::string, std::string> options;
-    return options;
+std::map<std::string, std::string> unitTestOptions() {
+    UnitTestOptions& store = unitTestOptionsStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    return store.values;
 }
 
 std::string unitTestOption(const std::string& key) {
-    std::lock_guard<std::mutex> lock(unitTestOptionsMutex());
-    const auto& options = unitTestOptions();
-    const auto it = options.find(key);
-    return it == options.end() ? std::string() : it->second;
+    UnitTestOptions& store = unitTestOptionsStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    const auto it = store.values.find(key);
+    return it == store.values.end() ? std::string() : it->second;
 }
 
 void setUnitTestOptions(std::map<std::string, std::string> options) {
-    std::lock_guard<std::mutex> lock(unitTestOptionsMutex());
-    unitTestOptions() = std::move(options);
+    UnitTestOptions& store = unitTestOptionsStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    store.values.swap(options);
+    // The old options are destroyed after the lock is released.
+}
+
+void setUnitTestOption(const std::string& key, std::string value) {
+    UnitTestOptions& store = unitTestOptionsStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    store.values[key] = std::move(value);
+}
+
+void eraseUnitTestOption(const std::string& key) {
+    UnitTestOptions& store = unitTestOptionsStore();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    store.values.erase(key);
 }
 
 namespace detail {

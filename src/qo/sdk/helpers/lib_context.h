@@ -4,7 +4,9 @@
 // qoLibContext(), qoSdkVersion() and qoSetUnitTestOptions().
 //
 // Threading: every member function may be called from any thread; the name is guarded by m_mutex,
-// the registry pointer is atomic (it is read by every object construction and destruction).
+// the registry pointer is atomic (it is read by every object construction and destruction). The
+// free functions may be called from any thread too; the unit-test options are guarded by their own
+// mutex and never handed out by reference.
 #pragma once
 
 #include <atomic>
@@ -38,11 +40,20 @@ private:
 
 LibContext& libContext();
 const char* sdkVersion();
-std::map<std::string, std::string>& unitTestOptions();
-/** One unit-test option ("" when absent); safe while qoSetUnitTestOptions() replaces them. */
+
+// The unit-test options are read by detached threads at any time, so every access goes through
+// one lock: readers get a copy, writers replace or edit under the lock.
+
+/** A snapshot of all unit-test options. */
+std::map<std::string, std::string> unitTestOptions();
+/** One unit-test option ("" when absent). */
 std::string unitTestOption(const std::string& key);
-/** Replaces all unit-test options at once; safe against concurrent unitTestOption() reads. */
+/** Replaces all unit-test options at once. */
 void setUnitTestOptions(std::map<std::string, std::string> options);
+/** Sets one unit-test option, keeping the others. */
+void setUnitTestOption(const std::string& key, std::string value);
+/** Removes one unit-test option, keeping the others. */
+void eraseUnitTestOption(const std::string& key);
 
 }  // namespace qo::sdk
 
