@@ -5,6 +5,8 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 CTEST_FLAGS ?= --output-on-failure --timeout 600
+# Only the targets' own output; no "Entering directory" lines from the nested builds.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build test sanitize sanitize-address sanitize-thread demo fuzz bench \
         format clean

@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -709,7 +710,16 @@ void Demo::writeSvg(Json& json) {
         return;
     }
     json["svg"] = {{"path", path}, {"boxes", boxes}, {"regions", regions}, {"lines", lines}};
-    m_notes << "wrote " << path << ": the last frame's " << plural(boxes, "box", "boxes") << ", "
+    // A picture under the working directory is named from there, as the user would type it.
+    std::error_code cwdError;
+    const std::filesystem::path cwd = std::filesystem::current_path(cwdError);
+    std::string shown = path;
+    if (!cwdError) {
+        const std::string relative = std::filesystem::path(path).lexically_relative(cwd).string();
+        if (!relative.empty() && relative.rfind("..", 0) != 0)
+            shown = relative;
+    }
+    m_notes << "wrote " << shown << ": the last frame's " << plural(boxes, "box", "boxes") << ", "
             << plural(regions, "region", "regions") << " and " << plural(lines, "line", "lines")
             << std::endl;
 }
