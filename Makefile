@@ -1,5 +1,5 @@
-# Top-level commands. Each target installs what is missing first, so a fresh Debian 12 machine
-# needs nothing but this repository.
+# Top-level commands. Each target installs what is missing first; on a machine without make,
+# ./lumo.sh TARGET installs make too and then runs the target.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
