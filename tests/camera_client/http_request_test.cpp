@@ -6,9 +6,9 @@
 #include <future>
 #include <thread>
 
-#include "camera_client/camera_fixture.h"
 #include "lumo/http_request.h"
 #include "lumo/utils.h"
+#include "support/camera_fixture.h"
 
 namespace qo::vms_server_plugins::analytics::lumo {
 namespace {

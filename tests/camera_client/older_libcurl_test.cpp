@@ -8,9 +8,9 @@
 #include <atomic>
 #include <cstdarg>
 
-#include "camera_client/camera_fixture.h"
 #include "lumo/http_request.h"
 #include "lumo/utils.h"
+#include "support/camera_fixture.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "end_to_end/end_to_end_support.h"
 #include "host/media_server.h"
 #include "host/plugin_library.h"
-#include "integration/delivered_packets.h"
+#include "support/delivered_packets.h"
 
 namespace lumo::host {
 namespace {

@@ -10,12 +10,13 @@
 #include <thread>
 #include <unordered_set>
 
-#include "integration/delivered_packets.h"
 #include "integration/onvif_document.h"
 #include "lumo/device_agent.h"
 #include "qo/kit/debug.h"
 #include "qo/sdk/helpers/lib_context.h"
 #include "qo/sdk/helpers/string_map.h"
+#include "support/delivered_packets.h"
+#include "support/fake_device_info.h"
 
 namespace lumo_test {
 
@@ -66,21 +67,6 @@ inline bool eventually(const std::function<bool()>& condition,
     }
     return true;
 }
-
-class FakeDeviceInfo : public qo::sdk::RefCountable<qo::sdk::IDeviceInfo> {
-public:
-    const char* id() const override { return "camera-1"; }
-    const char* vendor() const override { return "Lumovane"; }
-    const char* model() const override { return "LUMO AI"; }
-    const char* firmware() const override { return "1.0"; }
-    const char* name() const override { return "Entrance"; }
-    const char* url() const override { return "http://camera.invalid/"; }
-    const char* login() const override { return "admin"; }
-    const char* password() const override { return "secret"; }
-    const char* sharedId() const override { return ""; }
-    const char* logicalId() const override { return ""; }
-    int32_t channelNumber() const override { return 0; }
-};
 
 // The server's own copy, not NUL-terminated.
 struct FakeMetadataPacket : qo::sdk::RefCountable<analytics::ICustomMetadataPacket> {

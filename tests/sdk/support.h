@@ -25,6 +25,7 @@
 #include "qo/sdk/i_string_map.h"
 #include "qo/sdk/ptr.h"
 #include "qo/sdk/ref_countable.h"
+#include "support/fake_device_info.h"
 
 #if defined(__clang__)
 #define QO_TEST_NO_SANITIZE_FUNCTION __attribute__((no_sanitize("function")))
@@ -185,27 +186,6 @@ private:
     mutable std::atomic<int32_t> m_refCount{1};
 };
 
-// Counts password reads: the password must never reach a log.
-class FakeDeviceInfo : public RefCountable<IDeviceInfo> {
-public:
-    explicit FakeDeviceInfo(std::string id = "{dev-id}") : m_id(std::move(id)) {}
-
-    const char* id() const override { return m_id.c_str(); }
-    const char* vendor() const override { return "Lumovane"; }
-    const char* model() const override { return "LUMO \"AI\""; }
-    const char* firmware() const override { return "1.2.3"; }
-    const char* name() const override { return "Gate\tcam"; }
-    const char* url() const override { return "http://10.0.0.5/onvif"; }
-    const char* login() const override { return "admin"; }
-    const char* password() const override { return ++passwordReads, "secret"; }
-    const char* sharedId() const override { return "shared"; }
-    const char* logicalId() const override { return "7"; }
-    int32_t channelNumber() const override { return 2; }
-
-    mutable int passwordReads = 0;
-
-private:
-    std::string m_id;
-};
+using lumo_test::FakeDeviceInfo;
 
 }  // namespace qo::sdk::test

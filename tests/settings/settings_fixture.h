@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "camera.h"
-#include "camera_client/camera_fixture.h"
 #include "integration/agent_fixture.h"
 #include "lumo/settings_model.h"
 #include "qo/sdk/analytics/i_active_setting_changed_action.h"
+#include "support/camera_fixture.h"
 
 namespace settings_test {
 
@@ -65,18 +65,6 @@ public:
 private:
     const std::string m_name;
     const Ptr<qo::sdk::IStringMap> m_values;
-};
-
-class CameraDeviceInfo : public lumo_test::FakeDeviceInfo {
-public:
-    CameraDeviceInfo(std::string url, std::string login, std::string password)
-        : m_url(std::move(url)), m_login(std::move(login)), m_password(std::move(password)) {}
-    const char* url() const override { return m_url.c_str(); }
-    const char* login() const override { return m_login.c_str(); }
-    const char* password() const override { return m_password.c_str(); }
-
-private:
-    const std::string m_url, m_login, m_password;
 };
 
 struct Answer {
@@ -139,8 +127,10 @@ protected:
         CameraFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        m_agent = makePtr<DeviceAgent>(
-            makePtr<CameraDeviceInfo>("http://" + ip() + "/onvif", user(), password()).get());
+        m_agent =
+            makePtr<DeviceAgent>(makePtr<lumo_test::FakeDeviceInfo>(
+                                     "camera-1", "http://" + ip() + "/onvif", user(), password())
+                                     .get());
         m_handler = makePtr<lumo_test::RecordingHandler>();
         m_agent->setHandler(m_handler.get());
     }

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "camera_client/camera_fixture.h"
 #include "host/command_line.h"
+#include "support/camera_fixture.h"
 
 namespace lumo::host {
 namespace {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "camera_client/camera_fixture.h"
 #include "end_to_end/end_to_end_support.h"
 #include "host/media_server.h"
 #include "host/plugin_library.h"
+#include "support/camera_fixture.h"
 
 namespace lumo_test {
 namespace {

@@ -11,8 +11,8 @@
 #include <thread>
 #include <tuple>
 
-#include "camera_client/camera_fixture.h"
 #include "md5.h"
+#include "support/camera_fixture.h"
 
 namespace lumo_camera {
 namespace {
