@@ -147,7 +147,8 @@ bool MediaServer::start(std::string* outError) {
     std::string modelError;
     if (!settingsModelFromEngineManifest(m_engineManifest, &m_settingsModel, &modelError))
         return fail(modelError);
-    m_settingsDefaults = lumo::host::settingsDefaults(m_settingsModel);
+    if (!lumo::host::settingsDefaults(m_engineManifest, &m_settingsDefaults, &modelError))
+        return fail(modelError);
     return true;
 }
 

@@ -2,9 +2,10 @@
 // them, read from the settings model the engine manifest declares under
 // "deviceAgentSettingsModel".
 //
-// The server keeps one text value per named item. Repeaters are expanded as the server's dialog
-// does: "count" copies of the template, with "#" in each item name replaced by the copy's number
-// from 1. Items without "defaultValue" (the figures) start as the empty text.
+// The reading itself is the plugin's own settingsModelDefaults, the one its tests use, so that
+// the host, the plugin and the tests agree on what a fresh camera starts with: one text value per
+// named item, repeaters expanded with "#" replaced by the copy's number from 1, figures as the
+// empty figure.
 //
 // Threading: free functions without shared state.
 #pragma once
@@ -24,11 +25,12 @@ namespace lumo::host {
 bool settingsModelFromEngineManifest(const std::string& engineManifest, nlohmann::json* outModel,
                                      std::string* outError);
 
-/** The starting value of every named item of the model, by name. */
-std::map<std::string, std::string> settingsDefaults(const nlohmann::json& model);
-
-/** A default in the text form settings travel in: texts as they are, booleans "true"/"false",
- * numbers in decimal, objects and arrays as compact JSON. */
-std::string settingValueText(const nlohmann::json& value);
+/**
+ * The starting value of every named item of the engine manifest's settings model, by name; none
+ * for a manifest without a model. @return False, with a one-line reason, when the manifest is
+ * not valid JSON or the model holds no defaults a server could keep.
+ */
+bool settingsDefaults(const std::string& engineManifest, std::map<std::string, std::string>* out,
+                      std::string* outError);
 
 }  // namespace lumo::host

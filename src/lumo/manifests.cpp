@@ -1,6 +1,6 @@
 #include "lumo/manifests.h"
 
-#include <initializer_list>
+#include <vector>
 
 #include "lumo/constants.h"
 #include "lumo/settings_model.h"
@@ -27,65 +27,16 @@ constexpr char kEngineManifestHead[] = R"json({
 
 constexpr char kEngineManifestTail[] = "\n}\n";
 
-constexpr char kVehicleAttributes[] = R"json([
-                    {"type": "Number", "name": "Object ID", "subtype": "integer"},
-                    {"type": "Number", "name": "Likelihood"},
-                    {"type": "String", "name": "Vehicle Type"},
-                    {"type": "Number", "name": "Type Likelihood"},
-                    {"type": "Color", "name": "Color", "subtype": "qo.lumo.Color"},
-                    {"type": "Number", "name": "Speed", "subtype": "integer"}
-                ])json";
+// The device-agent manifest is assembled from entries laid out as the server's own documents
+// are: four spaces a level, one member or list entry a line, short entries kept on one line.
 
-constexpr char kRegionEventAttributes[] = R"json([
-                    {"type": "String", "name": "Key"},
-                    {"type": "String", "name": "Value"}
-                ])json";
-
-std::string concat(std::initializer_list<const char*> pieces) {
-    std::string text;
-    for (const char* piece : pieces)
-        text += piece;
-    return text;
-}
-
-std::string buildDeviceAgentManifest() {
-    // clang-format off
-    return concat({R"json({
-    "supportedTypes": [
-        {"objectTypeId": ")json", kObjectTypeHead, R"json(", "attributes": ["Object ID"]},
-        {"objectTypeId": ")json", kObjectTypeHuman, R"json(", "attributes": ["Object ID", "Gender", "Top Color", "Bottom Color", "Eyewear", "Mask", "Hat", "Helmet", "Bag"]},
-        {"objectTypeId": ")json", kObjectTypeCar, R"json(", "attributes": ["Object ID", "Color", "Speed"]},
-        {"objectTypeId": ")json", kObjectTypeTruck, R"json(", "attributes": ["Object ID", "Color", "Speed"]},
-        {"objectTypeId": ")json", kObjectTypeBus, R"json(", "attributes": ["Object ID", "Color", "Speed"]},
-        {"objectTypeId": ")json", kObjectTypeBicycle, R"json(", "attributes": ["Object ID", "Color", "Speed"]},
-        {"objectTypeId": ")json", kObjectTypeMotorcycle, R"json(", "attributes": ["Object ID", "Color", "Speed"]},
-        {"eventTypeId": ")json", kEventTypeLineCounting, R"json(", "attributes": ["Video Source", "Rule", "Count"]},
-        {"eventTypeId": ")json", kEventTypeTampering, R"json(", "attributes": ["Source", "State"]},
-        {"eventTypeId": ")json", kEventTypeSettingChanged, R"json(", "attributes": ["Video Source Token", "Data"]},
-        {"eventTypeId": ")json", kEventTypeGroup, R"json(", "attributes": ["Key", "Value"]},
-        {"eventTypeId": ")json", kEventTypeAppear, R"json(", "attributes": ["Key", "Value"]},
-        {"eventTypeId": ")json", kEventTypeStay, R"json(", "attributes": ["Key", "Value"]},
-        {"eventTypeId": ")json", kEventTypeDirection, R"json(", "attributes": ["Key", "Value"]},
-        {"eventTypeId": ")json", kEventTypeEnter, R"json(", "attributes": ["Key", "Value"]},
-        {"eventTypeId": ")json", kEventTypeExit, R"json(", "attributes": ["Key", "Value"]},
-        {"eventTypeId": ")json", kEventTypeLoitering, R"json(", "attributes": ["Key", "Value"]}
-    ],
-    "typeLibrary": {
-        "objectTypes": [
-            {
-                "id": ")json", kObjectTypeHead, R"json(",
-                "name": "Head",
-                "icon": "qo.base.face",
-                "attributes": [
+// What every object carries; the head and the vehicle type add nothing to it.
+constexpr char kBaseObjectAttributes[] = R"json([
                     {"type": "Number", "name": "Object ID", "subtype": "integer"},
                     {"type": "Number", "name": "Likelihood"}
-                ]
-            },
-            {
-                "id": ")json", kObjectTypeHuman, R"json(",
-                "name": "Person",
-                "icon": "qo.base.person",
-                "attributes": [
+                ])json";
+
+constexpr char kPersonAttributes[] = R"json([
                     {"type": "Number", "name": "Object ID", "subtype": "integer"},
                     {"type": "Number", "name": "Likelihood"},
                     {"type": "Enum", "name": "Gender", "subtype": "qo.lumo.Gender"},
@@ -98,136 +49,53 @@ std::string buildDeviceAgentManifest() {
                     {"type": "Boolean", "name": "Helmet"},
                     {"type": "Enum", "name": "Bag", "subtype": "qo.lumo.Bag"},
                     {"type": "String", "name": "Behaviour"}
-                ]
-            },
-            {
-                "id": ")json", kObjectTypeVehicle, R"json(",
-                "name": "Vehicle",
-                "icon": "qo.base.vehicle",
-                "attributes": [
+                ])json";
+
+constexpr char kVehicleAttributes[] = R"json([
                     {"type": "Number", "name": "Object ID", "subtype": "integer"},
-                    {"type": "Number", "name": "Likelihood"}
-                ]
-            },
-            {
-                "id": ")json", kObjectTypeCar, R"json(",
-                "name": "Car",
-                "icon": "qo.base.car",
-                "base": ")json", kObjectTypeVehicle, R"json(",
-                "attributes": )json", kVehicleAttributes, R"json(
-            },
-            {
-                "id": ")json", kObjectTypeTruck, R"json(",
-                "name": "Truck",
-                "icon": "qo.base.truck",
-                "base": ")json", kObjectTypeVehicle, R"json(",
-                "attributes": )json", kVehicleAttributes, R"json(
-            },
-            {
-                "id": ")json", kObjectTypeBus, R"json(",
-                "name": "Bus",
-                "icon": "qo.base.bus",
-                "base": ")json", kObjectTypeVehicle, R"json(",
-                "attributes": )json", kVehicleAttributes, R"json(
-            },
-            {
-                "id": ")json", kObjectTypeBicycle, R"json(",
-                "name": "Bicycle",
-                "icon": "qo.base.bike",
-                "base": ")json", kObjectTypeVehicle, R"json(",
-                "attributes": )json", kVehicleAttributes, R"json(
-            },
-            {
-                "id": ")json", kObjectTypeMotorcycle, R"json(",
-                "name": "Motorcycle",
-                "icon": "qo.base.bike",
-                "base": ")json", kObjectTypeVehicle, R"json(",
-                "attributes": )json", kVehicleAttributes, R"json(
-            }
-        ],
-        "eventTypes": [
-            {
-                "id": ")json", kEventTypeLineCounting, R"json(",
-                "name": "Line Counting",
-                "attributes": [
+                    {"type": "Number", "name": "Likelihood"},
+                    {"type": "String", "name": "Vehicle Type"},
+                    {"type": "Number", "name": "Type Likelihood"},
+                    {"type": "Color", "name": "Color", "subtype": "qo.lumo.Color"},
+                    {"type": "Number", "name": "Speed", "subtype": "integer"}
+                ])json";
+
+constexpr char kLineCountingAttributes[] = R"json([
                     {"type": "String", "name": "Video Source"},
                     {"type": "String", "name": "Rule"},
                     {"type": "Number", "name": "Count"}
-                ]
-            },
-            {
-                "id": ")json", kEventTypeBehaviorChanged, R"json(",
-                "name": "Behavior Changed",
-                "attributes": [
+                ])json";
+
+constexpr char kBehaviorChangedAttributes[] = R"json([
                     {"type": "String", "name": "Video Source"},
                     {"type": "String", "name": "Rule"},
                     {"type": "Number", "name": "Object ID"},
                     {"type": "String", "name": "Class Type"},
                     {"type": "String", "name": "Actions"},
                     {"type": "String", "name": "States"}
-                ]
-            },
-            {
-                "id": ")json", kEventTypeTampering, R"json(",
-                "name": "Tampering",
-                "attributes": [
+                ])json";
+
+constexpr char kTamperingAttributes[] = R"json([
                     {"type": "String", "name": "Source"},
                     {"type": "String", "name": "State"}
-                ]
-            },
-            {
-                "id": ")json", kEventTypeSettingChanged, R"json(",
-                "name": "AI Settings Changed",
-                "attributes": [
+                ])json";
+
+constexpr char kSettingChangedAttributes[] = R"json([
                     {"type": "String", "name": "Video Source Token"},
                     {"type": "String", "name": "Data"}
-                ]
-            },
-            {
-                "id": ")json", kEventTypeAppear, R"json(",
-                "name": "Appear",
-                "groupId": ")json", kEventTypeGroup, R"json(",
-                "attributes": )json", kRegionEventAttributes, R"json(
-            },
-            {
-                "id": ")json", kEventTypeStay, R"json(",
-                "name": "Stay",
-                "groupId": ")json", kEventTypeGroup, R"json(",
-                "attributes": )json", kRegionEventAttributes, R"json(
-            },
-            {
-                "id": ")json", kEventTypeDirection, R"json(",
-                "name": "Direction",
-                "groupId": ")json", kEventTypeGroup, R"json(",
-                "attributes": )json", kRegionEventAttributes, R"json(
-            },
-            {
-                "id": ")json", kEventTypeEnter, R"json(",
-                "name": "Enter",
-                "groupId": ")json", kEventTypeGroup, R"json(",
-                "attributes": )json", kRegionEventAttributes, R"json(
-            },
-            {
-                "id": ")json", kEventTypeExit, R"json(",
-                "name": "Exit",
-                "groupId": ")json", kEventTypeGroup, R"json(",
-                "attributes": )json", kRegionEventAttributes, R"json(
-            },
-            {
-                "id": ")json", kEventTypeLoitering, R"json(",
-                "name": "Loitering",
-                "groupId": ")json", kEventTypeGroup, R"json(",
-                "attributes": )json", kRegionEventAttributes, R"json(
-            }
-        ],
-        "groups": [
-            {"id": ")json", kEventTypeGroup, R"json(", "name": "Region Events"}
-        ],
-        "enumTypes": [
+                ])json";
+
+constexpr char kRegionEventAttributes[] = R"json([
+                    {"type": "String", "name": "Key"},
+                    {"type": "String", "name": "Value"}
+                ])json";
+
+constexpr char kEnumTypes[] = R"json([
             {"id": "qo.lumo.Gender", "name": "Gender", "items": ["Male", "Female"]},
             {"id": "qo.lumo.Bag", "name": "Bag", "items": ["Handbag", "Backpack"]}
-        ],
-        "colorTypes": [
+        ])json";
+
+constexpr char kColorTypes[] = R"json([
             {
                 "id": "qo.lumo.Color",
                 "name": "Color",
@@ -245,11 +113,137 @@ std::string buildDeviceAgentManifest() {
                     {"name": "White", "rgb": "#FFFFFF"}
                 ]
             }
-        ]
-    }
+        ])json";
+
+std::string quoted(const std::string& text) {
+    return '"' + text + '"';
 }
-)json"});
-    // clang-format on
+
+/** "key": value, the value given as JSON text. */
+std::string member(const char* key, const std::string& value) {
+    return quoted(key) + ": " + value;
+}
+
+/** The entries one a line at the given indent, separated by commas, in brackets or braces. */
+std::string block(char open, const std::vector<std::string>& entries, const std::string& indent,
+                  char close) {
+    std::string text(1, open);
+    text += '\n';
+    for (size_t i = 0; i < entries.size(); ++i)
+        text += indent + "    " + entries[i] + (i + 1 < entries.size() ? ",\n" : "\n");
+    return text + indent + close;
+}
+
+constexpr char kEntryIndent[] = "            ";  // an entry of a type library list
+
+std::string libraryEntry(const std::vector<std::string>& members) {
+    return block('{', members, kEntryIndent, '}');
+}
+
+// A type the agent reports and the attributes it fills in: one line of "supportedTypes".
+std::string supportedType(const char* key, const char* id, const std::string& attributes) {
+    return "{" + member(key, quoted(id)) + ", " + member("attributes", attributes) + "}";
+}
+
+std::string supportedTypes() {
+    const std::string vehicle = R"(["Object ID", "Color", "Speed"])";
+    const std::string regionEvent = R"(["Key", "Value"])";
+    const auto object = [](const char* id, const std::string& attributes) {
+        return supportedType("objectTypeId", id, attributes);
+    };
+    const auto event = [](const char* id, const std::string& attributes) {
+        return supportedType("eventTypeId", id, attributes);
+    };
+    return block('[',
+                 {object(kObjectTypeHead, R"(["Object ID"])"),
+                  object(kObjectTypeHuman, R"(["Object ID", "Gender", "Top Color", )"
+                                           R"("Bottom Color", "Eyewear", "Mask", "Hat", )"
+                                           R"("Helmet", "Bag"])"),
+                  object(kObjectTypeCar, vehicle), object(kObjectTypeTruck, vehicle),
+                  object(kObjectTypeBus, vehicle), object(kObjectTypeBicycle, vehicle),
+                  object(kObjectTypeMotorcycle, vehicle),
+                  event(kEventTypeLineCounting, R"(["Video Source", "Rule", "Count"])"),
+                  event(kEventTypeTampering, R"(["Source", "State"])"),
+                  event(kEventTypeSettingChanged, R"(["Video Source Token", "Data"])"),
+                  event(kEventTypeGroup, regionEvent), event(kEventTypeAppear, regionEvent),
+                  event(kEventTypeStay, regionEvent), event(kEventTypeDirection, regionEvent),
+                  event(kEventTypeEnter, regionEvent), event(kEventTypeExit, regionEvent),
+                  event(kEventTypeLoitering, regionEvent)},
+                 "    ", ']');
+}
+
+std::string objectType(const char* id, const char* name, const char* icon, const char* attributes) {
+    return libraryEntry({member("id", quoted(id)), member("name", quoted(name)),
+                         member("icon", quoted(icon)), member("attributes", attributes)});
+}
+
+// Every vehicle kind derives from the vehicle type and carries the same attributes.
+std::string vehicleType(const char* id, const char* name, const char* icon) {
+    return libraryEntry({member("id", quoted(id)), member("name", quoted(name)),
+                         member("icon", quoted(icon)), member("base", quoted(kObjectTypeVehicle)),
+                         member("attributes", kVehicleAttributes)});
+}
+
+std::string objectTypes() {
+    return block(
+        '[',
+        {objectType(kObjectTypeHead, "Head", "qo.base.face", kBaseObjectAttributes),
+         objectType(kObjectTypeHuman, "Person", "qo.base.person", kPersonAttributes),
+         objectType(kObjectTypeVehicle, "Vehicle", "qo.base.vehicle", kBaseObjectAttributes),
+         vehicleType(kObjectTypeCar, "Car", "qo.base.car"),
+         vehicleType(kObjectTypeTruck, "Truck", "qo.base.truck"),
+         vehicleType(kObjectTypeBus, "Bus", "qo.base.bus"),
+         vehicleType(kObjectTypeBicycle, "Bicycle", "qo.base.bike"),
+         vehicleType(kObjectTypeMotorcycle, "Motorcycle", "qo.base.bike")},
+        "        ", ']');
+}
+
+std::string eventType(const char* id, const char* name, const char* attributes) {
+    return libraryEntry(
+        {member("id", quoted(id)), member("name", quoted(name)), member("attributes", attributes)});
+}
+
+// The region events stand together in the dialog under one group.
+std::string regionEventType(const char* id, const char* name) {
+    return libraryEntry({member("id", quoted(id)), member("name", quoted(name)),
+                         member("groupId", quoted(kEventTypeGroup)),
+                         member("attributes", kRegionEventAttributes)});
+}
+
+std::string eventTypes() {
+    return block(
+        '[',
+        {eventType(kEventTypeLineCounting, "Line Counting", kLineCountingAttributes),
+         eventType(kEventTypeBehaviorChanged, "Behavior Changed", kBehaviorChangedAttributes),
+         eventType(kEventTypeTampering, "Tampering", kTamperingAttributes),
+         eventType(kEventTypeSettingChanged, "AI Settings Changed", kSettingChangedAttributes),
+         regionEventType(kEventTypeAppear, "Appear"), regionEventType(kEventTypeStay, "Stay"),
+         regionEventType(kEventTypeDirection, "Direction"),
+         regionEventType(kEventTypeEnter, "Enter"), regionEventType(kEventTypeExit, "Exit"),
+         regionEventType(kEventTypeLoitering, "Loitering")},
+        "        ", ']');
+}
+
+std::string groups() {
+    return block('[',
+                 {"{" + member("id", quoted(kEventTypeGroup)) + ", " +
+                  member("name", quoted("Region Events")) + "}"},
+                 "        ", ']');
+}
+
+std::string typeLibrary() {
+    return block('{',
+                 {member("objectTypes", objectTypes()), member("eventTypes", eventTypes()),
+                  member("groups", groups()), member("enumTypes", kEnumTypes),
+                  member("colorTypes", kColorTypes)},
+                 "    ", '}');
+}
+
+std::string buildDeviceAgentManifest() {
+    return block('{',
+                 {member("supportedTypes", supportedTypes()), member("typeLibrary", typeLibrary())},
+                 "", '}') +
+           "\n";
 }
 
 }  // namespace

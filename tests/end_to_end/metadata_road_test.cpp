@@ -136,6 +136,9 @@ TEST(RunningPluginTest, StopsClearlyWithoutCreateQoPluginElseBindsACameraWithEve
     EXPECT_EQ(25u + 39u * 8u, defaults.size()) << "25 single items, 39 template items in 8 copies";
     EXPECT_EQ("0", defaults.at("TS_CALIBRATION"));
     EXPECT_EQ("50", defaults.at("AIX_LINE_COUNTOSD_FONTSIZE8"));
+    // As the plugin reads back an empty slot, so an untouched camera shows no change.
+    EXPECT_EQ(R"({"figure":null,"label":"","showOnCamera":false})",
+              defaults.at("AIX_REGION_POSITION1"));
 
     DeviceDescription camera;
     camera.url = "http://127.0.0.1/";  // Nobody listens: the agent's settings reads fail at once.

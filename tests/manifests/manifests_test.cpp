@@ -6,6 +6,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -68,6 +69,43 @@ TEST(SettingsModelTest, EveryElementStandsInTheDialogTreeAndEveryDefaultIsStored
               R"({"figure":null,"label":"","showOnCamera":false})");
     EXPECT_EQ(defaults.at("TS_CALIBRATION"), "0");
     EXPECT_EQ(defaults.at("HL_DURATION"), "5");
+}
+
+// The copies the agent numbers settings by, written into the model's JSON file by hand.
+void collectCopyCounts(const Json& element, std::vector<std::string>* out) {
+    if (element.is_array()) {
+        for (const auto& child : element)
+            collectCopyCounts(child, out);
+        return;
+    }
+    if (!element.is_object())
+        return;
+    for (const char* key : {"count", "maxPoints"}) {
+        if (element.contains(key))
+            out->push_back(element[key].dump());
+    }
+    for (const char* key : {"items", "sections", "template"}) {
+        if (element.contains(key))
+            collectCopyCounts(element[key], out);
+    }
+}
+
+TEST(SettingsModelTest, EveryRepeaterAndFigureHoldsTheAgentsCopyCountAsText) {
+    std::vector<std::string> counts;
+    collectCopyCounts(Json::parse(settingsModel()), &counts);
+    const std::string expected = '"' + std::to_string(kRepeaterCount) + '"';
+    EXPECT_EQ(std::vector<std::string>(7, expected), counts) << "four repeaters and three figures";
+}
+
+TEST(SettingsModelTest, IsTheModelFileWithoutItsLastLineFeed) {
+    std::ifstream file(std::string(LUMO_SOURCE_DIR) + "/src/lumo/settings_model.json",
+                       std::ios::binary);
+    ASSERT_TRUE(file.good());
+    std::string text(std::istreambuf_iterator<char>(file), {});
+    ASSERT_EQ('\n', text.back());
+    text.pop_back();
+    EXPECT_EQ(text, settingsModel());
+    EXPECT_EQ('}', settingsModel().back());
 }
 
 std::string repeaterWith(const std::string& count, const std::string& item) {
