@@ -48,6 +48,10 @@ constexpr size_t kRetryThreadDivisor = 6;
 constexpr std::chrono::milliseconds kSlowFailure{kTotalTimeoutMs / 2};
 /** How often a reader waiting for its place looks at the watchdog. */
 constexpr std::chrono::milliseconds kPlacePoll{100};
+/** Passes over the settings a crowded camera left unanswered, the first one included. */
+constexpr size_t kMaxPasses = 6;
+/** The pause before settings left unanswered are asked again. */
+constexpr std::chrono::milliseconds kRetryPause{200};
 
 constexpr char kNoAnswer[] = "camera did not answer";
 constexpr char kNotAsked[] = "not read: the camera stopped answering";
@@ -148,7 +152,6 @@ struct DeviceAgent::Readback {
     std::map<std::string, const char*> unread;  // Setting name to cause.
     const Clock::duration period = watchdogPeriod();
     std::atomic<Clock::rep> lastProgress{Clock::now().time_since_epoch().count()};
-    std::atomic<size_t> answers{0};
     std::mutex placeMutex;  // Guards inFlight and allowed.
     std::condition_variable placeFree;
     size_t inFlight = 0;
@@ -175,7 +178,6 @@ struct DeviceAgent::Readback {
         placeFree.notify_all();
         if (answered) {
             lastProgress = Clock::now().time_since_epoch().count();
-            ++answers;
         }
     }
 
@@ -196,27 +198,35 @@ struct DeviceAgent::Readback {
     /**
      * Calls read(i) for each name. A camera serving one exchange at a time keeps a crowd of
      * readers waiting beyond the request time-out while it answers others; the settings it so
-     * left unanswered are asked again on fewer threads, as long as the pass before got answers.
+     * left unanswered are asked again on fewer threads, as long as the pass before read some.
      */
     void run(const std::vector<std::string>& names, const std::function<void(size_t)>& read) {
         std::vector<size_t> items(names.size());
         for (size_t i = 0; i < items.size(); ++i)
             items[i] = i;
-        for (size_t threads = kReadbackThreads;; threads = threads / kRetryThreadDivisor) {
-            const size_t answersBefore = answers.load();
+        size_t pass = 0;
+        for (size_t threads = kReadbackThreads;;
+             threads = std::max<size_t>(threads / kRetryThreadDivisor, 1)) {
             forEachInParallel(items.size(), threads, [&](size_t k) { read(items[k]); });
             std::vector<size_t> again;
-            std::lock_guard<std::mutex> lock(mutex);
-            for (const size_t i : items) {
-                const auto it = unread.find(names[i]);
-                if (it != unread.end() && it->second == kNoAnswer)
-                    again.push_back(i);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                for (const size_t i : items) {
+                    const auto it = unread.find(names[i]);
+                    if (it != unread.end() && it->second == kNoAnswer)
+                        again.push_back(i);
+                }
+                // A pass that leaves as many settings unread as it asked is the last one.
+                if (again.empty() || again.size() == items.size() || ++pass == kMaxPasses ||
+                    silent()) {
+                    break;
+                }
+                for (const size_t i : again)
+                    unread.erase(names[i]);
             }
-            if (again.empty() || threads <= 1 || answers.load() == answersBefore || silent())
-                break;
-            for (const size_t i : again)
-                unread.erase(names[i]);
             items = std::move(again);
+            // A crowded camera frees the places of the connections it just closed a moment later.
+            std::this_thread::sleep_for(kRetryPause);
         }
     }
 
