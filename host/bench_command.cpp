@@ -28,6 +28,7 @@
 #include "host/media_server.h"
 #include "host/packet_record.h"
 #include "host/plugin_library.h"
+#include "host/process_status.h"
 #include "host/run_summary.h"
 #include "host/stderr_redirect.h"
 #include "scene_generator.h"
@@ -133,43 +134,6 @@ double processCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-struct ProcessStatus {
-    int threads = 0;
-    double residentMb = 0;      // VmRSS
-    double peakResidentMb = 0;  // VmHWM
-    int openFiles = 0;          // Entries of /proc/self/fd; only where asked for.
-};
-
-int countOpenFiles() {
-    DIR* directory = opendir("/proc/self/fd");
-    if (!directory)
-        return -1;
-    int count = 0;
-    while (const dirent* entry = readdir(directory))
-        count += entry->d_name[0] != '.';
-    closedir(directory);
-    return count - 1;  // The directory's own descriptor.
-}
-
-ProcessStatus readStatus(bool withOpenFiles = false) {
-    ProcessStatus status;
-    if (withOpenFiles)
-        status.openFiles = countOpenFiles();
-    std::ifstream file("/proc/self/status");
-    std::string key;
-    while (file >> key) {
-        double value = 0;
-        if (key == "Threads:" && file >> value)
-            status.threads = static_cast<int>(value);
-        else if (key == "VmRSS:" && file >> value)
-            status.residentMb = value / 1024;
-        else if (key == "VmHWM:" && file >> value)
-            status.peakResidentMb = value / 1024;
-        file.ignore(1 << 16, '\n');
-    }
-    return status;
 }
 
 /**

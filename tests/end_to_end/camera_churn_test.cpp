@@ -1,10 +1,8 @@
 // A server rebinds cameras all day: binding, feeding, changing the settings of and releasing one
 // camera after another leaves no thread, open file or plugin object behind.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -12,6 +10,7 @@
 #include "end_to_end/end_to_end_support.h"
 #include "host/media_server.h"
 #include "host/plugin_library.h"
+#include "host/process_status.h"
 
 namespace lumo::host {
 namespace {
@@ -19,28 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 
 int processThreads() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "Threads:") {
-            int threads = 0;
-            status >> threads;
-            return threads;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return -1;
-}
-
-int openFiles() {
-    DIR* directory = opendir("/proc/self/fd");
-    if (!directory)
-        return -1;
-    int count = 0;
-    while (const dirent* entry = readdir(directory))
-        count += entry->d_name[0] != '.';
-    closedir(directory);
-    return count;
+    return readStatus().threads;
 }
 
 class CameraChurnTest : public ::testing::Test {
@@ -109,12 +87,12 @@ TEST_F(CameraChurnTest, RebindingCamerasLeavesThreadsAndOpenFilesWhereTheyWere) 
     churn(10);
     settle();
     const int threads = processThreads();
-    const int files = openFiles();
+    const int files = countOpenFiles();
     EXPECT_EQ(m_threadsWithoutCameras, threads) << "threads outlived their cameras";
     churn(60);
     settle();
     EXPECT_LE(processThreads(), threads);
-    EXPECT_LE(openFiles(), files);
+    EXPECT_LE(countOpenFiles(), files);
 }
 
 TEST_F(CameraChurnTest, ARemovedCameraIsNoLongerServed) {

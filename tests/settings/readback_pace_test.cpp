@@ -60,6 +60,18 @@ protected:
             EXPECT_TRUE(cause == kNoAnswer || cause == kNotAsked) << name << ": " << cause;
         }
     }
+
+    /** The whole model adopted: every setting read from the camera is reported, none named. */
+    void expectWholeModelRead() {
+        const Values settings = modelDefaults(/*underTest*/ true);
+        const Answer answer = adopt(settings);
+
+        ASSERT_TRUE(answer.hasResponse);
+        EXPECT_TRUE(answer.errors.empty())
+            << answer.errors.begin()->first << ": " << answer.errors.begin()->second;
+        for (const std::string& name : readFromCamera(settings))
+            EXPECT_EQ(1u, answer.values.count(name)) << name;
+    }
 };
 
 class SerialCamera : public PacedCamera {
@@ -73,14 +85,7 @@ protected:
 TEST_F(SerialCamera, WholeModelIsReportedHoweverLongTheCameraTakes) {
     // Hundreds of exchanges at 10 ms each, one after another: many watchdog periods in all, yet
     // an answer every few tens of milliseconds.
-    const Values settings = modelDefaults(/*underTest*/ true);
-    const Answer answer = adopt(settings);
-
-    ASSERT_TRUE(answer.hasResponse);
-    EXPECT_TRUE(answer.errors.empty())
-        << answer.errors.begin()->first << ": " << answer.errors.begin()->second;
-    for (const std::string& name : readFromCamera(settings))
-        EXPECT_EQ(1u, answer.values.count(name)) << name;
+    expectWholeModelRead();
 }
 
 class CrowdedCamera : public PacedCamera {
@@ -92,14 +97,7 @@ protected:
 };
 
 TEST_F(CrowdedCamera, SettingsRefusedAtTheDoorAreAskedAgainByFewerReaders) {
-    const Values settings = modelDefaults(/*underTest*/ true);
-    const Answer answer = adopt(settings);
-
-    ASSERT_TRUE(answer.hasResponse);
-    EXPECT_TRUE(answer.errors.empty())
-        << answer.errors.begin()->first << ": " << answer.errors.begin()->second;
-    for (const std::string& name : readFromCamera(settings))
-        EXPECT_EQ(1u, answer.values.count(name)) << name;
+    expectWholeModelRead();
 }
 
 class SilentCamera : public PacedCamera {
