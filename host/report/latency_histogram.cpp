@@ -1,4 +1,4 @@
-#include "host/latency_histogram.h"
+#include "report/latency_histogram.h"
 
 #include <algorithm>
 #include <cmath>

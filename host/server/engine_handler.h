@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "host/diagnostic_event_record.h"
+#include "server/diagnostic_event_record.h"
 #include "qo/sdk/analytics/i_engine.h"
 #include "qo/sdk/ref_countable.h"
 

@@ -1,4 +1,4 @@
-#include "host/device_agent_handler.h"
+#include "server/device_agent_handler.h"
 
 namespace lumo::host {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "host/device_info.h"
+#include "server/device_info.h"
 
 namespace lumo::host {
 

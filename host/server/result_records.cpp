@@ -1,4 +1,4 @@
-#include "host/result_records.h"
+#include "server/result_records.h"
 
 #include "qo/sdk/i_string.h"
 

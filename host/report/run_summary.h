@@ -21,8 +21,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/latency_histogram.h"
-#include "host/packet_record.h"
+#include "report/latency_histogram.h"
+#include "report/packet_record.h"
 
 namespace lumo::host {
 

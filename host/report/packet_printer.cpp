@@ -1,4 +1,4 @@
-#include "host/packet_printer.h"
+#include "report/packet_printer.h"
 
 #include <cstdio>
 #include <sstream>

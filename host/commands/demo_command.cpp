@@ -1,4 +1,4 @@
-#include "host/demo_command.h"
+#include "commands/demo_command.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,13 +23,13 @@
 #include <nlohmann/json.hpp>
 
 #include "camera.h"
-#include "host/command_line.h"
-#include "host/command_options.h"
-#include "host/media_server.h"
-#include "host/packet_printer.h"
-#include "host/plugin_library.h"
-#include "host/run_summary.h"
-#include "host/stderr_redirect.h"
+#include "commands/command_line.h"
+#include "commands/command_options.h"
+#include "server/media_server.h"
+#include "report/packet_printer.h"
+#include "server/plugin_library.h"
+#include "report/run_summary.h"
+#include "server/stderr_redirect.h"
 #include "qo/sdk/helpers/uuid_helper.h"
 #include "scene_generator.h"
 

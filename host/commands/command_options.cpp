@@ -1,4 +1,4 @@
-#include "host/command_options.h"
+#include "commands/command_options.h"
 
 namespace lumo::host {
 

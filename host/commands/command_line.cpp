@@ -1,4 +1,4 @@
-#include "host/command_line.h"
+#include "commands/command_line.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,16 +8,16 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "host/bench_command.h"
-#include "host/command_options.h"
-#include "host/demo_command.h"
-#include "host/device_info.h"
-#include "host/media_server.h"
-#include "host/packet_printer.h"
-#include "host/plugin_library.h"
-#include "host/replay_file.h"
-#include "host/run_summary.h"
-#include "host/settings_command.h"
+#include "commands/bench_command.h"
+#include "commands/command_options.h"
+#include "commands/demo_command.h"
+#include "server/device_info.h"
+#include "server/media_server.h"
+#include "report/packet_printer.h"
+#include "server/plugin_library.h"
+#include "commands/replay_file.h"
+#include "report/run_summary.h"
+#include "commands/settings_command.h"
 
 namespace lumo::host {
 

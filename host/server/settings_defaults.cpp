@@ -1,4 +1,4 @@
-#include "host/settings_defaults.h"
+#include "server/settings_defaults.h"
 
 #include <exception>
 

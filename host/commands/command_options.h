@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/command_line.h"
+#include "commands/command_line.h"
 
 namespace lumo::host {
 

@@ -1,4 +1,4 @@
-#include "host/run_summary.h"
+#include "report/run_summary.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "host/stderr_redirect.h"
+#include "server/stderr_redirect.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host/diagnostic_event_record.h"
+#include "server/diagnostic_event_record.h"
 #include "qo/sdk/analytics/i_device_agent.h"
 #include "qo/sdk/ptr.h"
 #include "qo/sdk/ref_countable.h"

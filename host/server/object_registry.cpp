@@ -1,4 +1,4 @@
-#include "host/object_registry.h"
+#include "server/object_registry.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "host/packet_record.h"
+#include "report/packet_record.h"
 
 #include "qo/sdk/analytics/i_event_metadata.h"
 #include "qo/sdk/analytics/i_event_metadata_packet.h"

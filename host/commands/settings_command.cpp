@@ -1,12 +1,12 @@
-#include "host/settings_command.h"
+#include "commands/settings_command.h"
 
 #include <memory>
 
-#include "host/camera_check.h"
-#include "host/command_line.h"
-#include "host/command_options.h"
-#include "host/media_server.h"
-#include "host/plugin_library.h"
+#include "commands/camera_check.h"
+#include "commands/command_line.h"
+#include "commands/command_options.h"
+#include "server/media_server.h"
+#include "server/plugin_library.h"
 
 namespace lumo::host {
 

@@ -1,4 +1,4 @@
-#include "host/process_status.h"
+#include "report/process_status.h"
 
 #include <dirent.h>
 

@@ -1,4 +1,4 @@
-#include "host/bench_command.h"
+#include "commands/bench_command.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,14 +23,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/command_line.h"
-#include "host/command_options.h"
-#include "host/media_server.h"
-#include "host/packet_record.h"
-#include "host/plugin_library.h"
-#include "host/process_status.h"
-#include "host/run_summary.h"
-#include "host/stderr_redirect.h"
+#include "commands/command_line.h"
+#include "commands/command_options.h"
+#include "server/media_server.h"
+#include "report/packet_record.h"
+#include "server/plugin_library.h"
+#include "report/process_status.h"
+#include "report/run_summary.h"
+#include "server/stderr_redirect.h"
 #include "scene_generator.h"
 
 namespace lumo::host {

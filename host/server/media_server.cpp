@@ -1,16 +1,16 @@
-#include "host/media_server.h"
+#include "server/media_server.h"
 
 #include <stdexcept>
 
-#include "host/active_setting_changed_action.h"
-#include "host/compressed_video_packet.h"
-#include "host/custom_metadata_packet.h"
-#include "host/engine_info.h"
-#include "host/metadata_types.h"
-#include "host/plugin_library.h"
-#include "host/result_records.h"
-#include "host/settings_defaults.h"
-#include "host/utility_provider.h"
+#include "server/active_setting_changed_action.h"
+#include "server/compressed_video_packet.h"
+#include "server/custom_metadata_packet.h"
+#include "server/engine_info.h"
+#include "server/metadata_types.h"
+#include "server/plugin_library.h"
+#include "server/result_records.h"
+#include "server/settings_defaults.h"
+#include "server/utility_provider.h"
 #include "qo/sdk/helpers/string_map.h"
 
 namespace lumo::host {

@@ -23,7 +23,7 @@
 
 #include <string>
 
-#include "host/packet_record.h"
+#include "report/packet_record.h"
 #include "qo/sdk/analytics/i_metadata_packet.h"
 #include "qo/sdk/uuid.h"
 

@@ -1,4 +1,4 @@
-#include "host/plugin_library.h"
+#include "server/plugin_library.h"
 
 #include <dlfcn.h>
 #include <limits.h>

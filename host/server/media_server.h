@@ -24,11 +24,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/device_agent_handler.h"
-#include "host/device_info.h"
-#include "host/engine_handler.h"
-#include "host/object_registry.h"
-#include "host/plugin_entry_points.h"
+#include "server/device_agent_handler.h"
+#include "server/device_info.h"
+#include "server/engine_handler.h"
+#include "server/object_registry.h"
+#include "server/plugin_entry_points.h"
 #include "qo/sdk/analytics/i_consuming_device_agent.h"
 #include "qo/sdk/analytics/i_plugin.h"
 #include "qo/sdk/ptr.h"

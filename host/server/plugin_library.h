@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "host/plugin_entry_points.h"
+#include "server/plugin_entry_points.h"
 
 namespace lumo::host {
 

@@ -1,4 +1,4 @@
-#include "host/camera_check.h"
+#include "commands/camera_check.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "host/replay_file.h"
+#include "commands/replay_file.h"
 
 #include <sys/stat.h>
 
