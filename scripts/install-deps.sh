@@ -8,6 +8,7 @@ packages=(
   clang-14 libclang-rt-14-dev llvm-14 clang-format
   libcurl4-openssl-dev librapidxml-dev nlohmann-json3-dev libmicrohttpd-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
+  libcli11-dev
   curl binutils
 )
 

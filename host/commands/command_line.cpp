@@ -1,23 +1,14 @@
 #include "commands/command_line.h"
 
-#include <algorithm>
-#include <chrono>
-#include <fstream>
+#include <functional>
 #include <map>
-#include <memory>
-#include <sstream>
-#include <stdexcept>
 
 #include "commands/bench_command.h"
-#include "commands/command_options.h"
 #include "commands/demo_command.h"
-#include "server/device_info.h"
-#include "server/media_server.h"
-#include "report/packet_printer.h"
-#include "server/plugin_library.h"
-#include "commands/replay_file.h"
-#include "report/run_summary.h"
+#include "commands/option_reader.h"
+#include "commands/replay_command.h"
 #include "commands/settings_command.h"
+#include "commands/version_command.h"
 
 namespace lumo::host {
 
@@ -117,183 +108,6 @@ or is malformed, the camera does not answer or refuses the login, or plugin obje
 shutdown; 2 on a usage error.
 )";
 
-constexpr const char* kDefaultDeviceUrl = "http://127.0.0.1/";
-
-struct CommandLine {
-    std::string command;
-    std::string pluginPath;
-    DeviceDescription device;
-    int64_t startUs = 1'000'000;
-    int64_t stepUs = 100'000;
-    std::chrono::milliseconds firstPacketWait{250};
-    std::vector<std::string> files;
-    bool help = false;
-};
-
-CommandLine parseCommandLine(const std::vector<std::string>& args) {
-    CommandLine commandLine;
-    commandLine.device.url = kDefaultDeviceUrl;
-    if (args.empty())
-        throw UsageError("no command given");
-    commandLine.command = args[0];
-    if (commandLine.command == "--help" || commandLine.command == "-h")
-        commandLine.command = "help";
-    if (commandLine.command != "help" && commandLine.command != "version" &&
-        commandLine.command != "replay") {
-        throw UsageError("unknown command " + commandLine.command);
-    }
-    commandLine.help = commandLine.command == "help";
-    const bool replay = commandLine.command == "replay";
-
-    bool optionsEnded = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-') {
-            if (!replay)
-                throw UsageError(commandLine.command + " takes no file");
-            commandLine.files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            commandLine.help = true;
-            return commandLine;
-        }
-        const bool replayOnly = arg == "--device-url" || arg == "--login" || arg == "--password" ||
-                                arg == "--start-us" || arg == "--step-us" || arg == "--wait-ms";
-        if (arg != "--plugin" && !replayOnly)
-            throw UsageError("unknown option " + arg);
-        if (replayOnly && !replay)
-            throw UsageError(arg + " belongs to replay");
-        if (i + 1 >= args.size())
-            throw UsageError(arg + " needs a value");
-        const std::string& value = args[++i];
-        if (arg == "--plugin")
-            commandLine.pluginPath = value;
-        else if (arg == "--device-url")
-            commandLine.device.url = value;
-        else if (arg == "--login")
-            commandLine.device.login = value;
-        else if (arg == "--password")
-            commandLine.device.password = value;
-        else if (arg == "--start-us")
-            commandLine.startUs = wholeNumber(arg, value, 0);
-        else if (arg == "--step-us")
-            commandLine.stepUs = wholeNumber(arg, value, 0);
-        else if (arg == "--wait-ms")
-            commandLine.firstPacketWait = std::chrono::milliseconds(wholeNumber(arg, value, 1));
-    }
-    if (replay && commandLine.files.empty())
-        throw UsageError("replay needs at least one FILE");
-    if (commandLine.pluginPath.empty())
-        commandLine.pluginPath = PluginLibrary::defaultPath();
-    return commandLine;
-}
-
-std::unique_ptr<PluginLibrary> loadLibrary(const CommandLine& commandLine, std::ostream& err) {
-    std::string error;
-    auto library = PluginLibrary::load(commandLine.pluginPath, &error);
-    if (!library)
-        err << "lumo-host: " << error << std::endl;
-    return library;
-}
-
-int runVersion(const CommandLine& commandLine, std::ostream& out, std::ostream& err) {
-    const auto library = loadLibrary(commandLine, err);
-    if (!library)
-        return kExitFailure;
-    const PluginEntryPoints& entryPoints = library->entryPoints();
-    const char* version = entryPoints.sdkVersion();
-    const std::string name = libraryContextName(library->path());
-    qo::sdk::ILibContext* const context = entryPoints.libContext();
-    if (!context) {
-        err << "lumo-host: qoLibContext() of " << library->path() << " returned null" << std::endl;
-        return kExitFailure;
-    }
-    context->setName(name.c_str());
-
-    out << "plugin library: " << library->path() << "\n"
-        << "SDK version: " << (version ? version : "(null)") << "\n"
-        << "library context name: " << name << "\n"
-        << "createQoPlugin: "
-        << (library->hasCreatePlugin() ? "exported"
-                                       : "not exported (the plugin object cannot be created)")
-        << std::endl;
-    return kExitOk;
-}
-
-int runReplay(const CommandLine& commandLine, std::ostream& out, std::ostream& err) {
-    const auto library = loadLibrary(commandLine, err);
-    if (!library)
-        return kExitFailure;
-
-    MediaServer server(library->entryPoints());
-    std::string error;
-    if (!server.start(&error)) {
-        err << "lumo-host: " << error << std::endl;
-        return kExitFailure;
-    }
-    MediaServer::CameraId camera = 0;
-    if (!server.addCamera(commandLine.device, &camera, &error)) {
-        err << "lumo-host: " << error << std::endl;
-        server.shutdown();
-        return kExitFailure;
-    }
-    DeviceAgentHandler& handler = server.agentHandler(camera);
-
-    // Deliveries of one document come close together; a pause this long means the agent is done.
-    constexpr std::chrono::milliseconds kQuiet(50);
-
-    int status = kExitOk;
-    RunSummary tally;
-    int64_t timestampUs = commandLine.startUs;
-    for (const std::string& path : commandLine.files) {
-        std::string document;
-        if (const std::string reason = readReplayFile(path, &document); !reason.empty()) {
-            err << "lumo-host: " << reason << std::endl;
-            status = kExitFailure;
-            continue;
-        }
-        out << "# " << path << " t=" << timestampUs << std::endl;
-        const size_t before = handler.packetCount();
-        ++tally.pushed;
-        const auto pushedAt = std::chrono::steady_clock::now();
-        if (!server.pushMetadata(camera, std::move(document), timestampUs, &error))
-            err << "lumo-host: " << path << ": the agent refused the document: " << error
-                << std::endl;
-        else
-            handler.waitUntilQuiet(before, kQuiet, commandLine.firstPacketWait);
-        timestampUs += commandLine.stepUs;
-
-        auto packets = handler.takeDeliveries();
-        // Packets of one document arrive in any order; a fixed order makes runs comparable.
-        std::stable_sort(packets.begin(), packets.end(), [](const auto& a, const auto& b) {
-            return packetKind(a.packet.get()) < packetKind(b.packet.get());
-        });
-        for (const auto& delivery : packets) {
-            ++tally.packets[packetKind(delivery.packet.get())];
-            tally.latency.add(
-                std::chrono::duration<double, std::milli>(delivery.arrivedAt - pushedAt).count());
-            out << formatPacketLine(delivery.packet.get()) << "\n";
-        }
-        ++(packets.empty() ? tally.dropped : tally.processed);
-        out.flush();
-    }
-
-    const ShutdownReport report = server.shutdown();
-    tally.liveObjects = report.describeLiveObjects();
-    printSummary(out, tally);
-    if (report.liveCount > 0) {
-        err << "lumo-host: the plugin did not release " << report.describeLiveObjects()
-            << std::endl;
-        status = kExitFailure;
-    }
-    return status;
-}
-
 }  // namespace
 
 const char* helpText() {
@@ -301,16 +115,57 @@ const char* helpText() {
 }
 
 int runLumoHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (!args.empty() && args[0] == "settings")
-        return runSettingsCommand(args, out, err);
-    if (!args.empty() && args[0] == "bench")
-        return runBenchCommand({args.begin() + 1, args.end()}, out, err);
-    if (!args.empty() && args[0] == "demo")
-        return runDemoCommand({args.begin() + 1, args.end()}, out, err);
-    return runCommand(args, out, err, parseCommandLine, [&](const CommandLine& commandLine) {
-        return commandLine.command == "version" ? runVersion(commandLine, out, err)
-                                                : runReplay(commandLine, out, err);
-    });
+    // Help is one text for every command, asked for anywhere before "--".
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h" || (&arg == &args.front() && arg == "help")) {
+            out << helpText();
+            return kExitOk;
+        }
+    }
+    if (args.empty())
+        return reportUsageError(err, "no command given");
+
+    CLI::App root("lumo-host");
+    root.set_help_flag();
+    root.require_subcommand(1);
+    VersionOptions version;
+    ReplayOptions replay;
+    SettingsOptions settings;
+    DemoOptions demo;
+    BenchOptions bench;
+    const std::map<CLI::App*, std::function<int()>> commands = {
+        {addVersionCommand(root, version), [&] { return runVersion(version, out, err); }},
+        {addReplayCommand(root, replay), [&] { return runReplay(replay, out, err); }},
+        {addSettingsCommand(root, settings),
+         [&] { return runSettingsCommand(settings, out, err); }},
+        {addDemoCommand(root, demo), [&] { return runDemoCommand(demo, out, err); }},
+        {addBenchCommand(root, bench), [&] { return runBenchCommand(bench, out, err); }},
+    };
+    const auto named = root.get_subcommands(
+        [&args](const CLI::App* command) { return command->get_name() == args.front(); });
+    if (named.empty())
+        return reportUsageError(err, "unknown command " + args.front());
+
+    // CLI11 reads the arguments from the back.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    CLI::App* command = nullptr;
+    try {
+        root.parse(reversed);
+        command = root.get_subcommands().front();
+        if (command->get_name() == "settings")
+            checkSettingsCommand(*command, settings);
+        else
+            refuseExtras(*command);
+        if (command->get_name() == "replay" && replay.files.empty())
+            throw UsageError("replay needs at least one FILE");
+    } catch (const CLI::ParseError& e) {
+        return reportUsageError(err, usageMessage(e));
+    } catch (const UsageError& e) {
+        return reportUsageError(err, e.what());
+    }
+    return commands.at(command)();
 }
 
 }  // namespace lumo::host

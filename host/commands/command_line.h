@@ -1,5 +1,6 @@
-// The lumo-host command line: `version`, `replay` and `help` with their options. Kept out of
-// main() so that tests run the commands exactly as the executable does.
+// The lumo-host command line: the dispatcher that reads the arguments with the option reader,
+// answers help with one text for every command, and runs the command named. Kept out of main() so
+// that tests run the commands exactly as the executable does.
 //
 // Threading: runLumoHost() is called from one thread; it starts none of its own (the plugin does).
 #pragma once

@@ -1,10 +1,8 @@
 #include "commands/demo_command.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -16,7 +14,6 @@
 #include <memory>
 #include <set>
 #include <sstream>
-#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -24,14 +21,15 @@
 
 #include "camera.h"
 #include "commands/command_line.h"
-#include "commands/command_options.h"
-#include "server/media_server.h"
-#include "report/packet_printer.h"
-#include "server/plugin_library.h"
-#include "report/run_summary.h"
-#include "server/stderr_redirect.h"
+#include "commands/demo_scene.h"
+#include "commands/option_reader.h"
 #include "qo/sdk/helpers/uuid_helper.h"
+#include "report/frame_picture.h"
+#include "report/packet_printer.h"
+#include "report/plugin_log_file.h"
+#include "report/run_summary.h"
 #include "scene_generator.h"
+#include "server/host_session.h"
 
 namespace lumo::host {
 
@@ -40,171 +38,12 @@ namespace {
 using namespace std::chrono_literals;
 using lumo_camera::SceneEventKind;
 using lumo_camera::SceneFigure;
-using lumo_camera::SceneObjectKind;
 using Clock = std::chrono::steady_clock;
 using Json = nlohmann::json;
 
 // Scene seconds played per second of the demo.
 constexpr double kSpeedUp = 8;
-// The agent takes the next document a moment after its last delivery; a document dropped within
-// this time after it still counts as dropped while busy.
-constexpr auto kBusyGrace = 5ms;
-constexpr int kSvgWidth = 960;
-constexpr int kSvgHeight = 540;
 constexpr char kTypePrefix[] = "qo.lumo.";
-
-struct DemoOptions {
-    std::string pluginPath;
-    std::string cameraAddress = "127.0.0.2";
-    double seconds = 20;
-    double rate = 10;
-    uint32_t seed = 1;
-    bool json = false;
-    std::string svgPath = "demo-frame.svg";
-    bool quiet = false;
-    bool help = false;
-};
-
-DemoOptions parseOptions(const std::vector<std::string>& args) {
-    DemoOptions options;
-    options.help = readOptions(
-        "demo", args, {{"--json", &options.json}, {"--quiet", &options.quiet}},
-        {"--plugin", "--camera-address", "--seconds", "--rate", "--seed", "--svg"},
-        [&options](const std::string& option, const std::string& value) {
-            if (option == "--plugin")
-                options.pluginPath = value;
-            else if (option == "--camera-address")
-                options.cameraAddress = value;
-            else if (option == "--seconds")
-                options.seconds = number(option, value, 1, 3600);
-            else if (option == "--rate")
-                options.rate = number(option, value, 1, 100);
-            else if (option == "--seed")
-                options.seed = static_cast<uint32_t>(number(option, value, 0, 4294967295.0));
-            else
-                options.svgPath = value;
-        });
-    if (options.pluginPath.empty())
-        options.pluginPath = PluginLibrary::defaultPath();
-    return options;
-}
-
-// What the demo draws in the dialog, in the camera's figure space 0..999.
-struct DrawnFigure {
-    bool line;
-    int number;  // In the dialog, 1..8.
-    std::vector<lumo_camera::ScenePoint> points;
-    const char* direction;
-};
-
-const DrawnFigure kDrawn[] = {
-    {true, 1, {{400, 360}, {400, 990}}, "right"},
-    {true, 2, {{720, 520}, {760, 830}}, "left"},
-    {false, 1, {{450, 800}, {620, 800}, {620, 985}, {450, 985}}, ""},
-};
-
-// A figure as the dialog shows it: points as fractions of the frame.
-struct ShownFigure {
-    bool line;
-    int number;
-    std::vector<std::pair<double, double>> points;
-};
-
-std::map<std::string, std::string> drawingChanges() {
-    std::map<std::string, std::string> changes;
-    for (const DrawnFigure& drawn : kDrawn) {
-        const std::string n = std::to_string(drawn.number);
-        Json figure = {{"points", Json::array()}};
-        for (const auto& p : drawn.points)
-            figure["points"].push_back({p.x / 1000.0, p.y / 1000.0});
-        if (*drawn.direction)
-            figure["direction"] = drawn.direction;
-        const std::string value =
-            Json{{"figure", figure}, {"label", ""}, {"showOnCamera", true}}.dump();
-        const std::string kind = drawn.line ? "AIX_LINE_" : "AIX_REGION_";
-        changes[kind + "ENABLE" + n] = "true";
-        changes[kind + "POSITION" + n] = value;
-        for (const char* object : {"PERSON", "BICYCLE", "CAR"}) {
-            if (drawn.line)
-                changes["AIX_LINE_" + std::string(object) + "_ENABLE" + n] = "true";
-            for (const char* action : {"APPEAR", "STAY", "ENTER", "EXIT"}) {
-                if (!drawn.line)
-                    changes["AIX_REGION_EVENT_" + std::string(object) + "_" + action + n] = "true";
-            }
-        }
-        if (!drawn.line) {
-            changes["AIX_REGION_EVENT_PERSON_LOITERING" + n] = "true";
-            changes["AIX_REGION_EVENT_STAYDURATION" + n] = "2";
-            changes["AIX_REGION_EVENT_LOITERINGDURATION" + n] = "5";
-        }
-    }
-    return changes;
-}
-
-// The enabled figures of one kind ("AIX_LINE_", "AIX_REGION_") as the camera stores them.
-std::vector<SceneFigure> cameraFigures(const lumo_camera::ParameterTable& table,
-                                       const std::string& kind) {
-    std::vector<SceneFigure> figures;
-    for (int slot = 0; slot < 8; ++slot) {
-        const std::string digit = std::to_string(slot);
-        const auto position = table.read(kind + "POSITION" + digit);
-        if (table.read(kind + "ENABLE" + digit) != "1" || !position || *position == "0")
-            continue;
-        SceneFigure figure{slot, {}};
-        std::istringstream numbers(*position);
-        int x = 0, y = 0;
-        char comma = 0;
-        while (numbers >> x >> comma >> y) {
-            figure.points.push_back({x, y});
-            numbers >> comma;
-        }
-        figures.push_back(std::move(figure));
-    }
-    return figures;
-}
-
-std::vector<ShownFigure> shownFigures(const std::map<std::string, std::string>& values) {
-    std::vector<ShownFigure> figures;
-    for (const auto& [name, value] : values) {
-        const bool line = name.rfind("AIX_LINE_POSITION", 0) == 0;
-        if (!line && name.rfind("AIX_REGION_POSITION", 0) != 0)
-            continue;
-        const Json json = Json::parse(value, nullptr, false);
-        if (!json.is_object() || !json.contains("figure") || !json["figure"].is_object())
-            continue;
-        ShownFigure figure{line, name.back() - '0', {}};
-        for (const Json& point : json["figure"].value("points", Json::array())) {
-            if (point.is_array() && point.size() == 2 && point[0].is_number())
-                figure.points.emplace_back(point[0].get<double>(), point[1].get<double>());
-        }
-        figures.push_back(std::move(figure));
-    }
-    return figures;
-}
-
-Json figuresJson(const std::vector<SceneFigure>& figures) {
-    Json json = Json::array();
-    for (const SceneFigure& figure : figures) {
-        Json points = Json::array();
-        for (const auto& p : figure.points)
-            points.push_back({p.x, p.y});
-        json.push_back({{"slot", figure.slot}, {"points", points}});
-    }
-    return json;
-}
-
-const char* objectTypeId(SceneObjectKind kind) {
-    static const char* const kTypes[] = {"qo.lumo.Human", "qo.lumo.Car", "qo.lumo.Truck",
-                                         "qo.lumo.Bicycle", "qo.lumo.Motorcycle"};
-    return kTypes[static_cast<int>(kind)];
-}
-
-const char* eventTypeId(SceneEventKind kind) {
-    static const char* const kTypes[] = {
-        "qo.lumo.LineCounting", "qo.lumo.Appear",    "qo.lumo.Enter",     "qo.lumo.Stay",
-        "qo.lumo.Exit",         "qo.lumo.Loitering", "qo.lumo.Tampering", "qo.lumo.SettingChanged"};
-    return kTypes[static_cast<int>(kind)];
-}
 
 std::string shortType(const std::string& typeId) {
     return typeId.rfind(kTypePrefix, 0) == 0 ? typeId.substr(sizeof kTypePrefix - 1) : typeId;
@@ -217,52 +56,6 @@ std::string listOf(const std::map<std::string, int>& counts) {
     return text.empty() ? "none" : text;
 }
 
-// Sends the plugin's log, written to file descriptor 2, into a file while the demo runs, so that
-// it does not drown the demo's own lines, which go where stderr went before (terminal()).
-//
-// Threading: made and destroyed on the demo's thread while no other thread writes to stderr;
-// terminal() is used from that thread only.
-class PluginLogFile {
-public:
-    explicit PluginLogFile(const std::string& path)
-        : m_redirect(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {
-        m_buffer.fd = m_redirect.savedFd();
-    }
-    ~PluginLogFile() {
-        // m_redirect, destroyed last, gives file descriptor 2 back after these.
-        m_terminal.flush();
-        std::cerr.flush();
-    }
-    PluginLogFile(const PluginLogFile&) = delete;
-    PluginLogFile& operator=(const PluginLogFile&) = delete;
-
-    bool active() const { return m_redirect.active(); }
-    int terminalFd() const { return active() ? m_redirect.savedFd() : 2; }
-    std::ostream& terminal() { return m_terminal; }
-
-private:
-    struct FdBuffer : std::streambuf {
-        int fd = -1;
-        int overflow(int c) override {
-            const char byte = static_cast<char>(c);
-            return c == EOF || xsputn(&byte, 1) == 1 ? 0 : EOF;
-        }
-        std::streamsize xsputn(const char* data, std::streamsize size) override {
-            for (std::streamsize done = 0; done < size;) {
-                const ssize_t written = write(fd, data + done, static_cast<size_t>(size - done));
-                if (written <= 0)
-                    return done;
-                done += written;
-            }
-            return size;
-        }
-    };
-
-    StderrRedirect m_redirect;
-    FdBuffer m_buffer;
-    std::ostream m_terminal{&m_buffer};
-};
-
 std::string plural(size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -271,8 +64,8 @@ std::string plural(size_t count, const char* one, const char* many) {
 // plugin's deliveries on the plugin's threads.
 class Demo {
 public:
-    Demo(DemoOptions options, std::ostream& out, std::ostream& err)
-        : m_options(std::move(options)),
+    Demo(const DemoOptions& options, std::ostream& out, std::ostream& err)
+        : m_options(options),
           m_out(out),
           m_logPath((std::filesystem::absolute(m_options.svgPath).parent_path() / "demo-plugin.log")
                         .lexically_normal()
@@ -280,26 +73,19 @@ public:
           m_log(m_logPath),
           m_err(&err == &std::cerr && m_log.active() ? m_log.terminal() : err),
           m_notes(m_options.json ? m_err : out),
-          m_progress(&err == &std::cerr && isatty(m_log.terminalFd())) {}
+          m_progress(&err == &std::cerr && isatty(m_log.terminalFd())),
+          m_session(m_err) {}
 
     int run();
 
 private:
-    struct Pushed {
-        lumo_camera::SceneDocument scene;
-        int64_t timestampUs = 0;
-        Clock::time_point pushedAt;
-        bool processed = false;
-        Clock::time_point lastArrival;
-    };
-
     void startCamera();
-    bool bindCamera(std::string* error);
+    bool bindCamera();
     void drawFigures();
     void play(const lumo_camera::SceneGenerator& generator);
     void take();
-    void attribute(const PacketRecord& record, const DeviceAgentHandler::Delivery& delivery);
-    void matchObjects(const PacketRecord& record, const Pushed& document);
+    void tally(const PacketRecord& record, size_t document);
+    void matchObjects(const PacketRecord& record, const lumo_camera::SceneDocument& document);
     void countDropped(RunSummary& summary, Json& json);
     Json summarize(RunSummary& summary, const lumo_camera::SceneGenerator& generator);
     void writeSvg(Json& json);
@@ -314,21 +100,15 @@ private:
     std::string m_progressLine;
 
     std::unique_ptr<lumo_camera::Camera> m_camera;
-    std::unique_ptr<PluginLibrary> m_library;
-    std::unique_ptr<MediaServer> m_server;
-    MediaServer::CameraId m_cameraId = 0;
+    HostSession m_session;  // Gone before m_log gives the plugin's log back.
+    HostSession::CameraId m_cameraId = 0;
 
     std::vector<std::string> m_writes;  // Parameters the plugin wrote, in order.
     std::vector<ShownFigure> m_figures;
     std::vector<SceneFigure> m_lines, m_regions;
     int m_staySeconds = 2, m_loiteringSeconds = 5;
 
-    std::vector<Pushed> m_pushed;
-    std::map<int64_t, size_t> m_byTimestamp;
-    std::map<int32_t, size_t> m_bestShotDocument;
-    size_t m_current = SIZE_MAX;  // The document whose packets are arriving.
-    std::map<PacketKind, int> m_packets;
-    LatencyHistogram m_latency;
+    std::vector<lumo_camera::SceneDocument> m_scenes;  // By document index.
     std::map<std::string, int> m_events;
     std::map<int, std::vector<int>> m_lineCounts;  // By line number in the dialog.
     std::map<int32_t, std::set<std::string>> m_trackIdsOf;
@@ -351,12 +131,12 @@ void Demo::startCamera() {
     }
 }
 
-bool Demo::bindCamera(std::string* error) {
+bool Demo::bindCamera() {
     DeviceDescription device;
     device.url = "http://" + m_options.cameraAddress + "/";
     device.login = "admin";
     device.password = "admin";
-    if (!m_server->addCamera(device, &m_cameraId, error))
+    if (!m_session.bind(device, &m_cameraId))
         return false;
     m_notes << "camera " << device.url << " bound with the dialog's defaults" << std::endl;
     return true;
@@ -364,18 +144,14 @@ bool Demo::bindCamera(std::string* error) {
 
 void Demo::drawFigures() {
     if (!m_camera) {
-        for (const DrawnFigure& drawn : kDrawn) {
-            ShownFigure shown{drawn.line, drawn.number, {}};
-            for (const auto& p : drawn.points)
-                shown.points.emplace_back(p.x / 1000.0, p.y / 1000.0);
-            m_figures.push_back(shown);
-            (drawn.line ? m_lines : m_regions).push_back({drawn.number - 1, drawn.points});
-        }
+        m_figures = drawnFigures();
+        m_lines = drawnSceneFigures(true);
+        m_regions = drawnSceneFigures(false);
         m_notes << "the scene counts on the 2 lines and the region as drawn" << std::endl;
         return;
     }
     m_camera->clearRequests();
-    const auto answer = m_server->changeSettings(m_cameraId, drawingChanges());
+    const auto answer = m_session.server().changeSettings(m_cameraId, drawingChanges());
     if (!answer.ok)
         m_err << "lumo-host: the plugin refused the figures: " << answer.error << std::endl;
 
@@ -402,7 +178,7 @@ void Demo::drawFigures() {
     }
     m_writes = writes();
 
-    const auto readBack = m_server->pluginSideSettings(m_cameraId);
+    const auto readBack = m_session.server().pluginSideSettings(m_cameraId);
     m_figures = shownFigures(readBack.values);
     const auto& table = m_camera->parameters();
     m_lines = cameraFigures(table, "AIX_LINE_");
@@ -429,7 +205,6 @@ void Demo::drawFigures() {
 }
 
 void Demo::play(const lumo_camera::SceneGenerator& generator) {
-    DeviceAgentHandler& handler = m_server->agentHandler(m_cameraId);
     const auto start = Clock::now();
     auto nextProgress = start;
     const int64_t startUs = generator.options().startUs;
@@ -456,42 +231,34 @@ void Demo::play(const lumo_camera::SceneGenerator& generator) {
             m_writes.begin() + static_cast<ptrdiff_t>(std::min(i, m_writes.size())),
             m_writes.begin() +
                 static_cast<ptrdiff_t>(std::min(last ? m_writes.size() : i + 1, m_writes.size())));
-        Pushed pushed;
-        pushed.scene = generator.document(i, writes);
-        pushed.timestampUs = startUs + pushed.scene.offsetUs;
-        for (const auto& object : pushed.scene.objects) {
-            if (object.bestShot)
-                m_bestShotDocument[object.id] = m_pushed.size();
-        }
-        m_byTimestamp[pushed.timestampUs] = m_pushed.size();
-        std::string error;
-        pushed.pushedAt = Clock::now();
-        if (!m_server->pushMetadata(m_cameraId, pushed.scene.xml, pushed.timestampUs, &error))
-            m_err << "lumo-host: the agent refused a document: " << error << std::endl;
-        m_pushed.push_back(std::move(pushed));
+        lumo_camera::SceneDocument scene = generator.document(i, writes);
+        const int64_t timestampUs = startUs + scene.offsetUs;
+        m_scenes.push_back(scene);
+        m_session.pushDocument(m_cameraId, std::move(scene.xml), timestampUs);
     }
     // The last document's packets, unless it was dropped.
+    const DocumentTally& documents = m_session.documents(m_cameraId);
     for (const auto deadline = Clock::now() + 2s;
-         !m_pushed.empty() && !m_pushed.back().processed && Clock::now() < deadline;) {
+         !m_scenes.empty() && !documents.document(m_scenes.size() - 1).processed &&
+         Clock::now() < deadline;) {
         take();
         std::this_thread::sleep_for(2ms);
     }
-    handler.waitUntilQuiet(handler.packetCount(), 100ms, 100ms);
+    m_session.waitUntilQuiet(m_cameraId, m_session.packetCount(m_cameraId), 100ms, 100ms);
     take();
     if (m_progress)
         m_err << "\r\033[K" << std::flush;
 }
 
 void Demo::take() {
-    const auto deliveries = m_server->agentHandler(m_cameraId).takeDeliveries();
-    const bool print = !m_options.quiet && !deliveries.empty();
+    const auto packets = m_session.take(m_cameraId);
+    const bool print = !m_options.quiet && !packets.empty();
     // Packet lines go above the progress line, which stays the last line of the terminal.
     if (print && m_progress)
         m_err << "\r\033[K" << std::flush;
-    for (const auto& delivery : deliveries) {
-        const PacketRecord record = readPacket(delivery.packet.get());
-        attribute(record, delivery);
-        ++m_packets[record.kind];
+    for (const auto& packet : packets) {
+        const PacketRecord record = readPacket(packet.packet.get());
+        tally(record, packet.document);
         if (print)
             m_out << (m_options.json ? formatPacketJson(record) : formatPacketLine(record)) << "\n";
     }
@@ -500,39 +267,16 @@ void Demo::take() {
         m_err << m_progressLine << std::flush;
 }
 
-const std::vector<PacketRecord::Item> kNoItems;
-
-void Demo::attribute(const PacketRecord& record, const DeviceAgentHandler::Delivery& delivery) {
-    // Object and event packets carry their document's time; an object packet ending with a best
-    // shot carries the best shot's time instead, and its object tells the document. Best shots
-    // come between the object and event packets of their document.
-    size_t document = SIZE_MAX;
-    if (record.kind != PacketKind::bestShot) {
-        if (const auto it = m_byTimestamp.find(record.timestampUs); it != m_byTimestamp.end())
-            document = it->second;
-        for (const auto& item : record.items) {
-            const std::string id = item.attribute("Object ID");
-            if (document == SIZE_MAX && !item.box && !id.empty() &&
-                m_bestShotDocument.count(std::stoi(id))) {
-                document = m_bestShotDocument[std::stoi(id)];
-            }
-        }
-    } else {
-        document = m_current;
-    }
-    if (document >= m_pushed.size())
+void Demo::tally(const PacketRecord& record, size_t document) {
+    if (document >= m_scenes.size())
         return;
-    m_current = document;
-    Pushed& pushed = m_pushed[document];
-    pushed.processed = true;
-    pushed.lastArrival = delivery.arrivedAt;
-    m_latency.add(
-        std::chrono::duration<double, std::milli>(delivery.arrivedAt - pushed.pushedAt).count());
     if (record.kind == PacketKind::object) {
-        matchObjects(record, pushed);
+        matchObjects(record, m_scenes[document]);
         m_lastFrame = record;
     }
-    for (const auto& item : record.kind == PacketKind::event ? record.items : kNoItems) {
+    if (record.kind != PacketKind::event)
+        return;
+    for (const auto& item : record.items) {
         ++m_events[item.typeId];
         int line = 0, count = 0;
         if (std::sscanf(item.description.c_str(), "Event Line : [%d], Count : [%d]", &line,
@@ -542,7 +286,7 @@ void Demo::attribute(const PacketRecord& record, const DeviceAgentHandler::Deliv
     }
 }
 
-void Demo::matchObjects(const PacketRecord& record, const Pushed& document) {
+void Demo::matchObjects(const PacketRecord& record, const lumo_camera::SceneDocument& document) {
     constexpr double kW = lumo_camera::SceneGenerator::kFrameWidth;
     constexpr double kH = lumo_camera::SceneGenerator::kFrameHeight;
     for (const auto& item : record.items) {
@@ -553,7 +297,7 @@ void Demo::matchObjects(const PacketRecord& record, const Pushed& document) {
             // The plugin scales boxes by the frame the camera announces: equal to a few millionths.
             // Objects passing each other can share a box for a moment; such an item tells nothing.
             int candidates = 0;
-            for (const auto& object : document.scene.objects) {
+            for (const auto& object : document.objects) {
                 const double distance =
                     std::abs(item.box->x - object.left / kW) +
                     std::abs(item.box->y - object.top / kH) +
@@ -582,31 +326,24 @@ void Demo::matchObjects(const PacketRecord& record, const Pushed& document) {
 void Demo::countDropped(RunSummary& summary, Json& json) {
     // A document the agent took delivers something, so a silent one was dropped: while the
     // agent was busy with the one before it, or lost.
-    summary.droppedWhileBusy = 0;
     int lost = 0;
     std::map<std::string, int> events;
     std::map<std::string, std::vector<int>> counts;
     // Tracks of the scene, as long as no packet showed them.
     std::map<int32_t, const char*> unseen;
-    for (const Pushed& pushed : m_pushed) {
-        for (const auto& object : pushed.scene.objects)
+    for (const auto& scene : m_scenes) {
+        for (const auto& object : scene.objects)
             unseen.emplace(object.id, objectTypeId(object.kind));
     }
-    const Pushed* inWork = nullptr;
-    for (const Pushed& pushed : m_pushed) {
-        if (pushed.processed) {
-            ++summary.processed;
-            inWork = &pushed;
-            for (const auto& object : pushed.scene.objects)
+    const auto fates = m_session.documents(m_cameraId).fates();
+    for (size_t i = 0; i < fates.size() && i < m_scenes.size(); ++i) {
+        if (fates[i] == DocumentTally::Fate::processed) {
+            for (const auto& object : m_scenes[i].objects)
                 unseen.erase(object.id);
             continue;
         }
-        ++summary.dropped;
-        if (inWork && pushed.pushedAt <= inWork->lastArrival + kBusyGrace)
-            ++summary.droppedWhileBusy;
-        else
-            ++lost;
-        for (const auto& event : pushed.scene.events) {
+        lost += fates[i] == DocumentTally::Fate::lost;
+        for (const auto& event : m_scenes[i].events) {
             ++events[eventTypeId(event.kind)];
             if (event.kind == SceneEventKind::lineCounting)
                 counts[std::to_string(event.slot + 1)].push_back(event.count);
@@ -628,9 +365,6 @@ void Demo::countDropped(RunSummary& summary, Json& json) {
 
 Json Demo::summarize(RunSummary& summary, const lumo_camera::SceneGenerator& generator) {
     Json json;
-    summary.pushed = static_cast<int>(m_pushed.size());
-    summary.packets = m_packets;
-    summary.latency = m_latency;
 
     std::map<std::string, int> tracksByType;
     int stable = 0;
@@ -663,43 +397,8 @@ Json Demo::summarize(RunSummary& summary, const lumo_camera::SceneGenerator& gen
 
 void Demo::writeSvg(Json& json) {
     std::ostringstream svg;
-    const auto x = [](double fraction) { return fraction * kSvgWidth; };
-    const auto y = [](double fraction) { return fraction * kSvgHeight; };
-    svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kSvgWidth << "\" height=\""
-        << kSvgHeight << "\" viewBox=\"0 0 " << kSvgWidth << " " << kSvgHeight
-        << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
-        << "<rect class=\"frame\" width=\"100%\" height=\"100%\" fill=\"#1e2227\"/>\n";
-    int regions = 0, lines = 0, boxes = 0;
-    for (const ShownFigure& figure : m_figures) {
-        if (figure.points.empty())
-            continue;
-        const char* colour = figure.line ? "#ff4fd8" : "#ffd23f";
-        svg << (figure.line ? "<polyline class=\"line\" fill=\"none\" stroke-width=\"3\""
-                            : "<polygon class=\"region\" fill-opacity=\"0.15\" fill=\"#ffd23f\"")
-            << " stroke=\"" << colour << "\" points=\"";
-        for (const auto& [px, py] : figure.points)
-            svg << x(px) << "," << y(py) << " ";
-        svg << "\"/>\n<text fill=\"" << colour << "\" x=\"" << x(figure.points[0].first) + 4
-            << "\" y=\"" << y(figure.points[0].second) - 4 << "\">"
-            << (figure.line ? "line " : "region ") << figure.number << "</text>\n";
-        ++(figure.line ? lines : regions);
-    }
-    for (const auto& item : m_lastFrame.items) {
-        if (!item.box)
-            continue;
-        std::string colour = item.attribute("qo.sys.color");
-        std::transform(colour.begin(), colour.end(), colour.begin(), ::tolower);
-        svg << "<rect class=\"box\" fill=\"none\" stroke-width=\"2\" stroke=\""
-            << (colour.empty() ? "white" : colour) << "\" x=\"" << x(item.box->x) << "\" y=\""
-            << y(item.box->y) << "\" width=\"" << x(item.box->width) << "\" height=\""
-            << y(item.box->height) << "\"/>\n<text fill=\"white\" x=\"" << x(item.box->x)
-            << "\" y=\"" << y(item.box->y) - 3 << "\">" << shortType(item.typeId) << " "
-            << shortTrackId(item.trackId).substr(0, 4) << "</text>\n";
-        ++boxes;
-    }
-    svg << "<text fill=\"#9aa4ae\" x=\"8\" y=\"" << kSvgHeight - 8
-        << "\">t=" << m_lastFrame.timestampUs << " us</text>\n</svg>\n";
-
+    const FramePictureCounts drawn = writeFramePicture(svg, m_figures, m_lastFrame);
+    const int boxes = drawn.boxes, regions = drawn.regions, lines = drawn.lines;
     std::ofstream file(m_options.svgPath, std::ios::binary | std::ios::trunc);
     file << svg.str();
     file.close();
@@ -725,21 +424,14 @@ void Demo::writeSvg(Json& json) {
 }
 
 int Demo::run() {
-    std::string error;
-    m_library = PluginLibrary::load(m_options.pluginPath, &error);
-    if (!m_library) {
-        m_err << "lumo-host: " << error << std::endl;
+    if (!m_session.load(m_options.pluginPath))
         return kExitFailure;
-    }
     m_notes << (m_log.active() ? "the plugin's log goes to " : "cannot write ") << m_logPath
             << (m_log.active() ? "" : ": the plugin's log stays on the standard error stream")
             << std::endl;
     startCamera();
-    m_server = std::make_unique<MediaServer>(m_library->entryPoints());
-    if (!m_server->start(&error) || !bindCamera(&error)) {
-        m_err << "lumo-host: " << error << std::endl;
+    if (!m_session.start() || !bindCamera())
         return kExitFailure;
-    }
     drawFigures();
 
     lumo_camera::SceneOptions scene;
@@ -759,13 +451,12 @@ int Demo::run() {
     // The plugin's settings threads hold the agent for a few seconds after its last write.
     if (m_progress)
         m_err << "\r\033[Kshutting the plugin down" << std::flush;
-    const ShutdownReport report = m_server->shutdown(10s);
+    m_session.shutdown(10s);
     if (m_progress)
         m_err << "\r\033[K" << std::flush;
     if (m_camera)
         m_camera->stop();
-    RunSummary summary;
-    summary.liveObjects = report.describeLiveObjects();
+    RunSummary summary = m_session.summary(true);
     Json json = summarize(summary, generator);
     json["scene"] = {{"seed", scene.seed},
                      {"seconds", scene.seconds},
@@ -781,19 +472,26 @@ int Demo::run() {
         json.update(summaryJson(summary), true);
         m_out << Json{{"summary", json}}.dump() << std::endl;
     }
-    if (report.liveCount > 0) {
-        m_err << "lumo-host: the plugin did not release " << summary.liveObjects << std::endl;
-        return kExitFailure;
-    }
-    return kExitOk;
+    return m_session.checkLeaks() ? kExitOk : kExitFailure;
 }
 
 }  // namespace
 
-int runDemoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return runCommand(args, out, err, parseOptions, [&](DemoOptions options) {
-        return Demo(std::move(options), out, err).run();
-    });
+CLI::App* addDemoCommand(CLI::App& root, DemoOptions& options) {
+    CLI::App* command = addCommand(root, "demo");
+    addValue(command, "--plugin", options.pluginPath);
+    addValue(command, "--camera-address", options.cameraAddress);
+    addValue(command, "--seconds", options.seconds)->check(number(1, 3600));
+    addValue(command, "--rate", options.rate)->check(number(1, 100));
+    addValue(command, "--seed", options.seed)->check(wholeNumber(0, UINT32_MAX));
+    addValue(command, "--svg", options.svgPath);
+    command->add_flag("--json", options.json);
+    command->add_flag("--quiet", options.quiet);
+    return command;
+}
+
+int runDemoCommand(const DemoOptions& options, std::ostream& out, std::ostream& err) {
+    return Demo(options, out, err).run();
 }
 
 }  // namespace lumo::host

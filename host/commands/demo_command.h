@@ -12,13 +12,26 @@
 // its own.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
-#include <vector>
+
+#include <CLI/CLI.hpp>
 
 namespace lumo::host {
 
-/** Runs `lumo-host demo`; `args` are the arguments after "demo". @return The exit status. */
-int runDemoCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+struct DemoOptions {
+    std::string pluginPath;
+    std::string cameraAddress = "127.0.0.2";
+    double seconds = 20;
+    double rate = 10;
+    uint32_t seed = 1;
+    bool json = false;
+    std::string svgPath = "demo-frame.svg";
+    bool quiet = false;
+};
+
+CLI::App* addDemoCommand(CLI::App& root, DemoOptions& options);
+int runDemoCommand(const DemoOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace lumo::host

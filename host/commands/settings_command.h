@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "server/device_info.h"
 
 namespace lumo::host {
@@ -37,7 +39,15 @@ struct SettingsRequest {
  * `err`. @return The exit status. */
 int runSettings(const SettingsRequest& request, std::ostream& out, std::ostream& err);
 
-/** The whole command: `args` start with "settings". Usage errors exit with kExitUsage. */
-int runSettingsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+struct SettingsOptions {
+    SettingsRequest request;
+    /** set: NAME=VALUE words as given. */
+    std::vector<std::string> changes;
+};
+
+CLI::App* addSettingsCommand(CLI::App& root, SettingsOptions& options);
+/** Completes the request from the words read; throws a UsageError for what cannot run. */
+void checkSettingsCommand(const CLI::App& command, SettingsOptions& options);
+int runSettingsCommand(const SettingsOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace lumo::host

@@ -23,9 +23,9 @@
 
 #include <string>
 
-#include "report/packet_record.h"
 #include "qo/sdk/analytics/i_metadata_packet.h"
 #include "qo/sdk/uuid.h"
+#include "report/packet_record.h"
 
 namespace lumo::host {
 

@@ -1,6 +1,7 @@
 #include "report/process_status.h"
 
 #include <dirent.h>
+#include <sys/resource.h>
 
 #include <fstream>
 #include <string>
@@ -35,6 +36,25 @@ ProcessStatus readStatus(bool withOpenFiles) {
         file.ignore(1 << 16, '\n');
     }
     return status;
+}
+
+double cpuSeconds(clockid_t clock) {
+    timespec time{};
+    clock_gettime(clock, &time);
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
+}
+
+double threadCpuSeconds() {
+    return cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 }  // namespace lumo::host

@@ -1,8 +1,11 @@
 // What the process holds right now, read from /proc/self: threads, resident memory and open
-// files. The bench and the churn test compare these before and after cameras come and go.
+// files; and the CPU time it and its threads used. The bench and the churn test compare these
+// before and after cameras come and go.
 //
 // Threading: any thread; each call reads the kernel's figures afresh.
 #pragma once
+
+#include <ctime>
 
 namespace lumo::host {
 
@@ -17,5 +20,12 @@ struct ProcessStatus {
 int countOpenFiles();
 
 ProcessStatus readStatus(bool withOpenFiles = false);
+
+/** CPU time of `clock` (a process or thread CPU clock), in seconds. */
+double cpuSeconds(clockid_t clock);
+/** The calling thread's CPU time. */
+double threadCpuSeconds();
+/** The whole process's CPU time, user and system (getrusage). */
+double processCpuSeconds();
 
 }  // namespace lumo::host

@@ -44,6 +44,12 @@ void printSummary(std::ostream& out, const RunSummary& summary) {
     out.flush();
 }
 
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
 nlohmann::json summaryJson(const RunSummary& summary) {
     nlohmann::json json;
     json["documents"] = {

@@ -42,6 +42,9 @@ struct RunSummary {
 
 void printSummary(std::ostream& out, const RunSummary& summary);
 
+/** `value` with `decimals` digits after the point. */
+std::string fixed(double value, int decimals);
+
 /** {"documents":{...},"packets":{...},"liveObjects":...,"latencyMs":{"p50":..,"p99":..}}. */
 nlohmann::json summaryJson(const RunSummary& summary);
 

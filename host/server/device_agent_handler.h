@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "server/diagnostic_event_record.h"
 #include "qo/sdk/analytics/i_device_agent.h"
 #include "qo/sdk/ptr.h"
 #include "qo/sdk/ref_countable.h"
+#include "server/diagnostic_event_record.h"
 
 namespace lumo::host {
 

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <vector>
 
-#include "server/diagnostic_event_record.h"
 #include "qo/sdk/analytics/i_engine.h"
 #include "qo/sdk/ref_countable.h"
+#include "server/diagnostic_event_record.h"
 
 namespace lumo::host {
 

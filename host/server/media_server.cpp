@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "qo/sdk/helpers/string_map.h"
 #include "server/active_setting_changed_action.h"
 #include "server/compressed_video_packet.h"
 #include "server/custom_metadata_packet.h"
@@ -11,7 +12,6 @@
 #include "server/result_records.h"
 #include "server/settings_defaults.h"
 #include "server/utility_provider.h"
-#include "qo/sdk/helpers/string_map.h"
 
 namespace lumo::host {
 
@@ -251,8 +251,8 @@ bool MediaServer::pushMetadata(CameraId id, std::string document, int64_t timest
 }
 
 bool MediaServer::pushVideoFrame(CameraId id, int32_t width, int32_t height, int64_t timestampUs,
-                                 std::string* outError) {
-    const auto packet = makePtr<CompressedVideoPacket>(width, height, timestampUs);
+                                 std::string* outError, const std::string& codec) {
+    const auto packet = makePtr<CompressedVideoPacket>(width, height, timestampUs, codec);
     Result<void> result;
     camera(id).consumingAgent->doPushDataPacket(&result, packet.get());
     *outError = takeError(&result.error);

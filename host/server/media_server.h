@@ -24,14 +24,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "qo/sdk/analytics/i_consuming_device_agent.h"
+#include "qo/sdk/analytics/i_plugin.h"
+#include "qo/sdk/ptr.h"
 #include "server/device_agent_handler.h"
 #include "server/device_info.h"
 #include "server/engine_handler.h"
 #include "server/object_registry.h"
 #include "server/plugin_entry_points.h"
-#include "qo/sdk/analytics/i_consuming_device_agent.h"
-#include "qo/sdk/analytics/i_plugin.h"
-#include "qo/sdk/ptr.h"
 
 namespace lumo::host {
 
@@ -115,7 +115,7 @@ public:
     bool pushMetadata(CameraId camera, std::string document, int64_t timestampUs,
                       std::string* outError);
     bool pushVideoFrame(CameraId camera, int32_t width, int32_t height, int64_t timestampUs,
-                        std::string* outError);
+                        std::string* outError, const std::string& codec = "H264");
 
     /** The user changes values: the dialog's values with the changes go to the agent, and the
      * values the agent answers replace what the dialog shows. */
