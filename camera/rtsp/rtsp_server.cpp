@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "camera.h"
+#include "rtsp/metadata_source.h"
 #include "rtsp/scene_video.h"
 
 namespace lumo_camera {
@@ -33,6 +34,8 @@ void initialiseGStreamer() {
             g_clear_error(&error);
             throw std::runtime_error("cannot start GStreamer: " + reason);
         }
+        if (!registerMetadataSource())
+            throw std::runtime_error("cannot register the metadata source element");
     });
 }
 
@@ -70,9 +73,10 @@ std::string launchLine(const RtspOptions& options, uint32_t timestampBase) {
            std::to_string(keyInterval) + " bitrate=" + std::to_string(options.videoBitrateKbps) +
            " ! rtph264pay name=pay0 pt=96 config-interval=-1 timestamp-offset=" +
            std::to_string(timestampBase) +
-           " appsrc name=pay1 is-live=true format=time caps=\"application/x-rtp,"
+           " lumometadatasrc name=pay1 is-live=true format=time caps=\"application/x-rtp,"
            "media=(string)application,encoding-name=(string)VND.ONVIF.METADATA,"
-           "clock-rate=(int)90000,payload=(int)107\" )";
+           "clock-rate=(int)90000,payload=(int)" +
+           std::to_string(kMetadataPayloadType) + "\" )";
 }
 
 }  // namespace
@@ -196,6 +200,7 @@ void onMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data) 
         return;
     }
     MetadataPayloadOptions payload;
+    payload.payloadType = kMetadataPayloadType;
     payload.maxPayload = service->options->maxPayload;
     payload.dropEvery = service->options->dropMetadataEvery;
     payload.fault = service->options->metadataFault;
