@@ -22,7 +22,7 @@ namespace lumo_camera {
 namespace {
 
 constexpr guint kTickMs = 5;
-// Frames sent at once when the loop fell behind; beyond that the stream skips ahead.
+// Frames sent at once when the loop fell behind; beyond that the stream skips frames.
 constexpr uint64_t kMaxCatchUp = 3;
 
 void initialiseGStreamer() {
@@ -163,13 +163,14 @@ struct Stream {
         // A fresh start, or the pipeline played again from another base time.
         if (first == GST_CLOCK_TIME_NONE || first + frame * frameDuration > now + GST_SECOND)
             first = now - std::min<GstClockTime>(now, frame * frameDuration);
-        for (uint64_t sent = 0; first + frame * frameDuration <= now; ++sent) {
-            if (sent == kMaxCatchUp) {
-                first = now - std::min<GstClockTime>(now, frame * frameDuration);
-                break;
-            }
+        if (now < first)
+            return;
+        const uint64_t due = (now - first) / frameDuration + 1;
+        // Fallen behind: frames are lost as on a busy camera, the scene keeps to the clock.
+        if (due > frame + kMaxCatchUp)
+            frame = due - 1;
+        while (frame < due)
             send(first + frame * frameDuration);
-        }
     }
 };
 

@@ -146,23 +146,9 @@ uint32_t word(const std::string& data, size_t at) {
 
 class RtspStream : public camera_test::CameraFixture {
 protected:
-    RtspStream() : CameraFixture(44) {
-        cameraOptions.rtsp = true;
-#if defined(__SANITIZE_THREAD__)
-        m_underTsan = true;
-#endif
-    }
+    RtspStream() : CameraFixture(44) { cameraOptions.rtsp = true; }
 
-    void SetUp() override {
-        if (m_underTsan)
-            GTEST_SKIP() << "GLib and GStreamer are not built with ThreadSanitizer; the stream "
-                            "runs under the address sanitizer and in the plain build";
-        CameraFixture::SetUp();
-    }
-
-    std::string url() const {
-        return camera->rtsp()->url();
-    }
+    std::string url() const { return camera->rtsp()->url(); }
     std::unique_ptr<RtspWire> wire(const std::string& password = "admin") const {
         return std::make_unique<RtspWire>(ip(), camera->rtspPort(), user(), password);
     }
@@ -176,9 +162,6 @@ protected:
             setup.headers.at("session").substr(0, setup.headers.at("session").find(';'));
         ASSERT_EQ(line.request("PLAY", url(), "Session: " + session + "\r\n").status, 200);
     }
-
-private:
-    bool m_underTsan = false;
 };
 
 TEST_F(RtspStream, DescriptionNeedsTheDigestLoginAndListsVideoAndMetadata) {
@@ -241,9 +224,12 @@ TEST_F(RtspStream, MetadataDocumentsArriveWholeInSceneOrderWithSenderReports) {
     while (first < scene.documentCount() && scene.document(first).xml != documents[0])
         ++first;
     ASSERT_LT(first, scene.documentCount()) << documents[0];
+    // A busy camera may lose frames, never the tie of a document to its frame time.
     for (size_t i = 1; i < documents.size(); ++i) {
-        EXPECT_EQ(documents[i], scene.document((first + i) % scene.documentCount()).xml);
-        EXPECT_EQ(timestamps[i] - timestamps[i - 1], 9000u) << "one frame at 10 per second";
+        const uint32_t ticks = timestamps[i] - timestamps[0];
+        ASSERT_EQ(ticks % 9000, 0u) << "frame times at 10 per second";
+        EXPECT_EQ(documents[i], scene.document((first + ticks / 9000) % scene.documentCount()).xml);
+        EXPECT_GT(timestamps[i] - timestamps[i - 1], 0u);
     }
 }
 
