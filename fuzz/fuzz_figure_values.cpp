@@ -14,6 +14,7 @@
 
 #include "lumo/device_agent.h"
 #include "qo/kit/debug.h"
+#include "support/fake_device_info.h"
 
 using namespace qo::vms_server_plugins::analytics::lumo;
 namespace sdk = qo::sdk;
@@ -56,21 +57,6 @@ bool httpRequest(const std::string& cameraQuery, const std::string&, const std::
 
 namespace {
 
-class DeviceInfo : public sdk::RefCountable<sdk::IDeviceInfo> {
-public:
-    const char* id() const override { return "fuzz"; }
-    const char* vendor() const override { return "Lumovane"; }
-    const char* model() const override { return "LUMO AI"; }
-    const char* firmware() const override { return "1.0"; }
-    const char* name() const override { return "fuzz"; }
-    const char* url() const override { return "http://127.0.0.1/"; }
-    const char* login() const override { return "admin"; }
-    const char* password() const override { return "admin"; }
-    const char* sharedId() const override { return ""; }
-    const char* logicalId() const override { return ""; }
-    int32_t channelNumber() const override { return 0; }
-};
-
 struct VideoPacket : sdk::RefCountable<analytics::ICompressedVideoPacket> {
     VideoPacket(int32_t width, int32_t height) : w(width), h(height) {}
     int64_t timestampUs() const override { return 1; }
@@ -98,7 +84,7 @@ DeviceAgent& agent() {
         } nullBuffer;
         static std::ostream silent(&nullBuffer);
         qo::kit::debug::stream() = &silent;
-        const auto info = sdk::makePtr<DeviceInfo>();
+        const auto info = sdk::makePtr<lumo_test::FakeDeviceInfo>("fuzz", "http://127.0.0.1/");
         return new DeviceAgent(info.get());  // Lives for the process.
     }();
     return *instance;
