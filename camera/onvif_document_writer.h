@@ -5,7 +5,7 @@
 //                  object(7, shape(10, 20, 110, 220) + classType("Human"))) +
 //            event(kTopicTampering, {{"Source", "VideoSourceToken-0"}}, {{"State", "true"}}))
 //
-// The scene generator writes its stream with it; tests, benchmarks and fuzz seeds write the
+// The scene generator writes its stream with it; tests and benchmarks write the
 // documents they feed with it, so there is one place that knows how the camera spells things.
 // A piece takes any text as its content: a test may put something the camera never sends inside.
 //
