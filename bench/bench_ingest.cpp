@@ -35,12 +35,13 @@
 #include "lumo/device_agent.h"
 #include "lumo/metadata.h"
 #include "lumo/metadata_prescan.h"
+#include "onvif_document_writer.h"
 #include "qo/kit/debug.h"
 #include "qo/sdk/analytics/i_custom_metadata_packet.h"
 #include "qo/sdk/analytics/i_device_agent.h"
-#include "qo/sdk/i_device_info.h"
 #include "qo/sdk/ptr.h"
 #include "qo/sdk/ref_countable.h"
+#include "support/fake_device_info.h"
 
 namespace {
 
@@ -55,92 +56,45 @@ static_assert(kParseFlags == 3072);
 // ---- Documents in the camera's dialect: tracked persons and vehicles, every tenth object a best
 // shot with its appearance, and two events.
 
-std::string box(int i) {
+std::string object(int i) {
+    namespace onvif = lumo_camera::onvif;
+    const int id = 1000 + i;
     const int left = (i * 37) % 1700;
     const int top = (i * 53) % 900;
-    return "<tt:Shape><tt:BoundingBox left=\"" + std::to_string(left) + ".0\" top=\"" +
-           std::to_string(top) + ".0\" right=\"" + std::to_string(left + 120) + ".0\" bottom=\"" +
-           std::to_string(top + 160) + ".0\"/><tt:CenterOfGravity x=\"" +
-           std::to_string(left + 60) + ".0\" y=\"" + std::to_string(top + 80) + ".0\"/></tt:Shape>";
-}
-
-std::string color(int y, int u, int v) {
-    return "<tt:Color><tt:ColorCluster><tt:Color X=\"" + std::to_string(y) + "\" Y=\"" +
-           std::to_string(u) + "\" Z=\"" + std::to_string(v) +
-           "\"/><tt:Weight>0.7</tt:Weight></tt:ColorCluster></tt:Color>";
-}
-
-std::string object(int i) {
-    const int id = 1000 + i;
-    std::string appearance = box(i);
     const bool vehicle = i % 3 == 2;
-    appearance += std::string("<tt:Class><tt:Type Likelihood=\"0.9\">") +
-                  (vehicle ? "Vehicle" : "Human") + "</tt:Type></tt:Class>";
-    if (vehicle)
-        appearance += "<tt:VehicleInfo><tt:Type Likelihood=\"0.8\">Car</tt:Type>";
-    if (i % 10 == 9) {
-        if (vehicle) {
-            appearance += color(235, 128, 128);
-        } else {
-            appearance +=
-                "<tt:HumanFace><fc:Gender>Female</fc:Gender><fc:Accessory>"
-                "<fc:Opticals><fc:Wear>true</fc:Wear></fc:Opticals>"
-                "<fc:Mask><fc:Wear>false</fc:Wear></fc:Mask>"
-                "<fc:Hat><fc:Wear>false</fc:Wear></fc:Hat>"
-                "<fc:Helmet><fc:Wear>false</fc:Wear></fc:Helmet></fc:Accessory></tt:HumanFace>"
-                "<tt:HumanBody><bd:Clothing><bd:Tops>" +
-                color(76, 85, 255) + "</bd:Tops><bd:Bottoms>" + color(29, 255, 107) +
-                "</bd:Bottoms></bd:Clothing><bd:Belonging><bd:Bag><bd:Category>Backpack"
-                "</bd:Category></bd:Bag></bd:Belonging></tt:HumanBody>";
-        }
+    const bool bestShot = i % 10 == 9;
+    std::string appearance = onvif::shape(left, top, left + 120, top + 160, true) +
+                             onvif::classType(vehicle ? "Vehicle" : "Human");
+    if (vehicle) {
+        appearance += onvif::vehicleInfo(
+            "Car", "0.8", bestShot ? onvif::colour(onvif::colourCluster(235, 128, 128)) : "");
+    } else if (bestShot) {
+        appearance +=
+            onvif::humanFace({"Female", true}) +
+            onvif::humanBody({"LongSleeve", onvif::colour(onvif::colourCluster(76, 85, 255)),
+                              "Trousers", onvif::colour(onvif::colourCluster(29, 255, 107))});
     }
-    if (vehicle)
-        appearance += "</tt:VehicleInfo>";
-    if (i % 10 == 9) {
-        appearance += "<tt:ImageRef>http://192.0.2.10/bestshot/2024-05-14/" + std::to_string(id) +
-                      ".jpg</tt:ImageRef><tod:CaptureTime>2024-05-14T09:21:08.880Z"
-                      "</tod:CaptureTime>";
+    if (bestShot) {
+        appearance +=
+            onvif::imageRef("http://192.0.2.10/bestshot/2024-05-14/" + std::to_string(id) + ".jpg",
+                            "2024-05-14T09:21:08.880Z");
     }
-    return "\n      <tt:Object ObjectId=\"" + std::to_string(id) + "\"><tt:Appearance>" +
-           appearance + "</tt:Appearance></tt:Object>";
-}
-
-std::string event(const std::string& topic, const std::string& source, const std::string& data) {
-    return "\n  <tt:Event><wsnt:NotificationMessage><wsnt:Topic Dialect=\"http://www.onvif.org/"
-           "ver10/tev/topicExpression/ConcreteSet\">" +
-           topic +
-           "</wsnt:Topic><wsnt:Message><tt:Message UtcTime=\"2024-05-14T09:21:13.018Z\" "
-           "PropertyOperation=\"Changed\"><tt:Source>" +
-           source + "</tt:Source><tt:Data>" + data +
-           "</tt:Data></tt:Message></wsnt:Message></wsnt:NotificationMessage></tt:Event>";
+    return onvif::object(id, appearance);
 }
 
 std::string document(int objects) {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<tt:MetaDataStream xmlns:tt=\"http://www.onvif.org/ver10/schema\" "
-        "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-        "xmlns:tns1=\"http://www.onvif.org/ver10/topics\" "
-        "xmlns:fc=\"http://www.onvif.org/ver20/analytics/humanface\" "
-        "xmlns:bd=\"http://www.onvif.org/ver20/analytics/humanbody\" "
-        "xmlns:tod=\"http://www.lumovane.com/onvif/tod\">\n"
-        "  <tt:VideoAnalytics>\n    <tt:Frame UtcTime=\"2024-05-14T09:21:07.512Z\">\n"
-        "      <tt:Transformation><tt:Translate x=\"-1.0\" y=\"1.0\"/>"
-        "<tt:Scale x=\"0.001041667\" y=\"-0.001851852\"/></tt:Transformation>";
+    namespace onvif = lumo_camera::onvif;
+    std::string content = onvif::transformation(2.0 / 1920, -2.0 / 1080);
     for (int i = 0; i < objects; ++i)
-        text += object(i);
-    text += "\n    </tt:Frame>\n  </tt:VideoAnalytics>";
-    text += event("tns1:RuleEngine/ObjectDetection/vndObjectEx",
-                  "<tt:SimpleItem Name=\"VideoSource\" Value=\"VideoSourceToken-0\"/>"
-                  "<tt:SimpleItem Name=\"Rule\" Value=\"Region2\"/>",
-                  "<tt:SimpleItem Name=\"ObjectId\" Value=\"1001\"/>"
-                  "<tt:SimpleItem Name=\"ClassTypes\" Value=\"Human\"/>"
-                  "<tt:SimpleItem Name=\"Actions\" Value=\"Enter\"/>");
-    text += event("tns1:RuleEngine/CountAggregation/Counter",
-                  "<tt:SimpleItem Name=\"VideoSource\" Value=\"VideoSourceToken-0\"/>"
-                  "<tt:SimpleItem Name=\"Rule\" Value=\"LineCounting1\"/>",
-                  "<tt:SimpleItem Name=\"Count\" Value=\"12\"/>");
-    return text + "\n</tt:MetaDataStream>\n";
+        content += object(i);
+    return onvif::document(
+        onvif::frame(content) +
+        onvif::event(onvif::kTopicRegion,
+                     {{"VideoSource", "VideoSourceToken-0"}, {"Rule", "Region2"}},
+                     {{"ObjectId", "1001"}, {"ClassTypes", "Human"}, {"Actions", "Enter"}}) +
+        onvif::event(onvif::kTopicCounter,
+                     {{"VideoSource", "VideoSourceToken-0"}, {"Rule", "LineCounting1"}},
+                     {{"Count", "12"}}));
 }
 
 const std::string& cachedDocument(int objects) {
@@ -152,21 +106,6 @@ const std::string& cachedDocument(int objects) {
 }
 
 // ---- The server's side.
-
-class DeviceInfo : public qo::sdk::RefCountable<qo::sdk::IDeviceInfo> {
-public:
-    const char* id() const override { return "bench"; }
-    const char* vendor() const override { return "Lumovane"; }
-    const char* model() const override { return "LUMO AI"; }
-    const char* firmware() const override { return ""; }
-    const char* name() const override { return "bench"; }
-    const char* url() const override { return "http://camera.invalid/"; }
-    const char* login() const override { return "admin"; }
-    const char* password() const override { return ""; }
-    const char* sharedId() const override { return ""; }
-    const char* logicalId() const override { return ""; }
-    int32_t channelNumber() const override { return 0; }
-};
 
 class MetadataPacket : public qo::sdk::RefCountable<qo::sdk::analytics::ICustomMetadataPacket> {
 public:
@@ -231,7 +170,7 @@ void silenceLog() {
 struct Agent {
     Agent() {
         silenceLog();
-        const auto info = makePtr<DeviceInfo>();
+        const auto info = makePtr<lumo_test::FakeDeviceInfo>("bench");
         agent = makePtr<DeviceAgent>(info.get());
         handler = makePtr<CountingHandler>();
         agent->setHandler(handler.get());

@@ -20,79 +20,46 @@
 #include <vector>
 
 #include "lumo/metadata.h"
+#include "onvif_document_writer.h"
 
 namespace {
 
 namespace Metadata = qo::vms_server_plugins::analytics::lumo::Metadata;
 
-std::string color(int x, int y, int z) {
-    return "<tt:Color><tt:ColorCluster><tt:Color X=\"" + std::to_string(x) + "\" Y=\"" +
-           std::to_string(y) + "\" Z=\"" + std::to_string(z) +
-           "\"/><tt:Weight>0.6</tt:Weight></tt:ColorCluster></tt:Color>";
-}
-
 // A frame of tracked persons, vehicles and best-shot persons, in that rotation, restarted every ten
 // objects: the 100-object document holds ten times the mix of the 10-object one (4, 3 and 3), so
 // their ratio measures how the cost grows with size, not a change of mix.
 std::string makeDocument(int objects) {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<tt:MetaDataStream xmlns:tt=\"http://www.onvif.org/ver10/schema\" "
-        "xmlns:fc=\"http://www.onvif.org/ver20/analytics/humanface\" "
-        "xmlns:bd=\"http://www.onvif.org/ver20/analytics/humanbody\" "
-        "xmlns:tod=\"http://www.lumovane.com/onvif/tod\">\n"
-        "  <tt:VideoAnalytics>\n"
-        "    <tt:Frame UtcTime=\"2024-05-14T09:21:07.512Z\">\n"
-        "      <tt:Transformation>\n"
-        "        <tt:Translate x=\"-1.0\" y=\"1.0\"/>\n"
-        "        <tt:Scale x=\"0.001041667\" y=\"-0.001851852\"/>\n"
-        "      </tt:Transformation>\n";
+    namespace onvif = lumo_camera::onvif;
+    const auto colour = [](int y, int u, int v) {
+        return onvif::colour(onvif::colourCluster(y, u, v, "0.6"));
+    };
+    std::string content = onvif::transformation(2.0 / 1920, -2.0 / 1080);
     for (int i = 0; i < objects; ++i) {
-        const std::string id = std::to_string(1000 + i);
-        const std::string x = std::to_string(10 * i % 1800);
-        text += "      <tt:Object ObjectId=\"" + id +
-                "\">\n        <tt:Appearance>\n"
-                "          <tt:Shape>\n"
-                "            <tt:BoundingBox left=\"" +
-                x + ".0\" top=\"240.0\" right=\"" + x +
-                "96.0\" bottom=\"516.0\"/>\n"
-                "            <tt:CenterOfGravity x=\"" +
-                x +
-                "48.0\" y=\"378.0\"/>\n"
-                "          </tt:Shape>\n";
+        const int id = 1000 + i;
+        const int x = 10 * i % 1800;
+        std::string appearance = onvif::shape(x, 240, x + 96, 516, true);
         switch (i % 10 % 3) {
             case 0:
-                text +=
-                    "          <tt:Class><tt:Type Likelihood=\"0.91\">Human</tt:Type>"
-                    "</tt:Class>\n";
+                appearance += onvif::classType("Human", "0.91");
                 break;
             case 1:
-                text +=
-                    "          <tt:Class><tt:Type Likelihood=\"0.95\">Vehicle</tt:Type>"
-                    "</tt:Class>\n          <tt:VehicleInfo><tt:Type Likelihood=\"0.83\">Car"
-                    "</tt:Type>" +
-                    color(235, 128, 128) + "</tt:VehicleInfo>\n";
+                appearance += onvif::classType("Vehicle", "0.95") +
+                              onvif::vehicleInfo("Car", "0.83", colour(235, 128, 128));
                 break;
             default:
-                text +=
-                    "          <tt:Class><tt:Type Likelihood=\"0.93\">Human</tt:Type>"
-                    "</tt:Class>\n"
-                    "          <tt:ImageRef>http://192.0.2.10/bestshot/" +
-                    id +
-                    ".jpg</tt:ImageRef>\n"
-                    "          <tod:CaptureTime>2024-05-14T09:21:08.880Z</tod:CaptureTime>\n"
-                    "          <tt:HumanFace><fc:Gender>Female</fc:Gender><fc:Accessory>"
-                    "<fc:Opticals><fc:Wear>true</fc:Wear></fc:Opticals><fc:Mask><fc:Wear>"
-                    "false</fc:Wear></fc:Mask></fc:Accessory></tt:HumanFace>\n"
-                    "          <tt:HumanBody><bd:Clothing><bd:Tops>" +
-                    color(76, 85, 255) + "</bd:Tops><bd:Bottoms>" + color(29, 255, 107) +
-                    "</bd:Bottoms></bd:Clothing><bd:Belonging><bd:Bag><bd:Category>"
-                    "Backpack</bd:Category></bd:Bag></bd:Belonging></tt:HumanBody>\n";
+                appearance +=
+                    onvif::classType("Human", "0.93") +
+                    onvif::imageRef("http://192.0.2.10/bestshot/" + std::to_string(id) + ".jpg",
+                                    "2024-05-14T09:21:08.880Z") +
+                    onvif::humanFace({"Female", true}) +
+                    onvif::humanBody(
+                        {"LongSleeve", colour(76, 85, 255), "Trousers", colour(29, 255, 107)});
                 break;
         }
-        text += "        </tt:Appearance>\n      </tt:Object>\n";
+        content += onvif::object(id, appearance);
     }
-    return text + "    </tt:Frame>\n  </tt:VideoAnalytics>\n</tt:MetaDataStream>\n";
+    return onvif::document(onvif::frame(content));
 }
 
 long minorFaults() {

@@ -43,6 +43,7 @@
 #include "qo/kit/debug.h"
 #include "qo/sdk/helpers/string_map.h"
 #include "qo/sdk/ref_countable.h"
+#include "support/fake_device_info.h"
 
 namespace {
 
@@ -190,26 +191,6 @@ void stopCameras() {
 
 // ---- The plugin side.
 
-class BenchDeviceInfo : public qo::sdk::RefCountable<qo::sdk::IDeviceInfo> {
-public:
-    explicit BenchDeviceInfo(std::string url) : m_url(std::move(url)) {}
-
-    const char* id() const override { return "bench-camera"; }
-    const char* vendor() const override { return "Lumovane"; }
-    const char* model() const override { return "LUMO AI"; }
-    const char* firmware() const override { return ""; }
-    const char* name() const override { return "Bench"; }
-    const char* url() const override { return m_url.c_str(); }
-    const char* login() const override { return kUser; }
-    const char* password() const override { return kPassword; }
-    const char* sharedId() const override { return ""; }
-    const char* logicalId() const override { return ""; }
-    int32_t channelNumber() const override { return 0; }
-
-private:
-    const std::string m_url;
-};
-
 class NullBuffer : public std::streambuf {
 protected:
     int overflow(int c) override { return traits_type::not_eof(c); }
@@ -228,8 +209,9 @@ std::map<int, qo::sdk::Ptr<lumo::DeviceAgent>> g_agents;
 lumo::DeviceAgent& agentFor(int pace) {
     auto& agent = g_agents[pace];
     if (!agent) {
-        const auto info = qo::sdk::makePtr<BenchDeviceInfo>(
-            "http://" + g_cameras.addressByPace.at(pace) + "/onvif/device_service");
+        const auto info = qo::sdk::makePtr<lumo_test::FakeDeviceInfo>(
+            "bench-camera", "http://" + g_cameras.addressByPace.at(pace) + "/onvif/device_service",
+            kUser, kPassword);
         agent = qo::sdk::makePtr<lumo::DeviceAgent>(info.get());
         const auto settings = qo::sdk::makePtr<qo::sdk::StringMap>(
             lumo::settingsModelDefaults(lumo::settingsModel()));

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
+
+#include "onvif_document_writer.h"
 
 namespace lumo_camera {
 
@@ -58,23 +59,6 @@ double perspective(double footY) {
 const int kColours[][3] = {{76, 85, 255}, {29, 255, 107},  {235, 128, 128}, {16, 128, 128},
                            {150, 44, 21}, {128, 128, 128}, {210, 16, 146},  {100, 150, 180}};
 
-std::string utcTime(int64_t us) {
-    const time_t seconds = static_cast<time_t>(us / 1'000'000);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", parts.tm_year + 1900,
-                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
-                  static_cast<int>(us / 1000 % 1000));
-    return text;
-}
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 double cross(double ax, double ay, double bx, double by, double px, double py) {
     return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
 }
@@ -106,60 +90,34 @@ bool inside(double x, double y, const SceneFigure& region) {
     return !p.empty() && in;
 }
 
-void appendItems(std::string& xml, const char* group,
-                 const std::vector<std::pair<std::string, std::string>>& items) {
-    xml += std::string("<tt:") + group + ">";
-    for (const auto& [name, value] : items)
-        xml += "<tt:SimpleItem Name=\"" + name + "\" Value=\"" + value + "\"/>";
-    xml += std::string("</tt:") + group + ">";
-}
-
-void appendEvent(std::string& xml, const SceneEvent& event, const std::string& time) {
-    static const char* const kTopics[] = {
-        "tns1:RuleEngine/CountAggregation/Counter", "tns1:RuleEngine/ObjectDetection/vndObjectEx",
-        "tns1:VideoSource/GlobalSceneChange/AnalyticsService", "tns1:AI/AppSettingChanged"};
-    const char* topic = event.kind == SceneEventKind::lineCounting      ? kTopics[0]
-                        : event.kind == SceneEventKind::tampering       ? kTopics[2]
-                        : event.kind == SceneEventKind::settingsChanged ? kTopics[3]
-                                                                        : kTopics[1];
-    xml +=
-        "<tt:Event><wsnt:NotificationMessage><wsnt:Topic "
-        "Dialect=\"http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet\">";
-    xml += topic;
-    xml += "</wsnt:Topic><wsnt:Message><tt:Message UtcTime=\"" + time +
-           "\" PropertyOperation=\"Changed\">";
+std::string eventMarkup(const SceneEvent& event, const std::string& time) {
     const std::string slot = std::to_string(event.slot);
     switch (event.kind) {
         case SceneEventKind::lineCounting:
-            appendItems(xml, "Source",
-                        {{"VideoSource", "VideoSourceToken-0"}, {"Rule", "LineCounting" + slot}});
-            appendItems(xml, "Data", {{"Count", std::to_string(event.count)}});
-            break;
+            return onvif::event(
+                onvif::kTopicCounter,
+                {{"VideoSource", "VideoSourceToken-0"}, {"Rule", "LineCounting" + slot}},
+                {{"Count", std::to_string(event.count)}}, time);
         case SceneEventKind::tampering:
-            appendItems(xml, "Source", {{"Source", "VideoSourceToken-0"}});
-            appendItems(xml, "Data", {{"State", "true"}});
-            break;
+            return onvif::event(onvif::kTopicTampering, {{"Source", "VideoSourceToken-0"}},
+                                {{"State", "true"}}, time);
         case SceneEventKind::settingsChanged:
-            appendItems(xml, "Source", {{"VideoSourceToken", "VideoSourceToken-0"}});
-            appendItems(xml, "Data", {{"Data", event.parameter}});
-            break;
+            return onvif::event(onvif::kTopicSettingChanged,
+                                {{"VideoSourceToken", "VideoSourceToken-0"}},
+                                {{"Data", event.parameter}}, time);
         default:
-            appendItems(xml, "Source",
-                        {{"VideoSource", "VideoSourceToken-0"}, {"Rule", "Region" + slot}});
-            appendItems(xml, "Data",
-                        {{"ObjectId", std::to_string(event.objectId)},
-                         {"ClassTypes", event.parameter},
-                         {"Actions", sceneEventName(event.kind)}});
-            break;
+            return onvif::event(onvif::kTopicRegion,
+                                {{"VideoSource", "VideoSourceToken-0"}, {"Rule", "Region" + slot}},
+                                {{"ObjectId", std::to_string(event.objectId)},
+                                 {"ClassTypes", event.parameter},
+                                 {"Actions", sceneEventName(event.kind)}},
+                                time);
     }
-    xml += "</tt:Message></wsnt:Message></wsnt:NotificationMessage></tt:Event>\n";
 }
 
-void appendColour(std::string& xml, uint32_t pick) {
+std::string colourOf(uint32_t pick) {
     const int* c = kColours[pick % (sizeof kColours / sizeof kColours[0])];
-    xml += "<tt:Color><tt:ColorCluster><tt:Color X=\"" + std::to_string(c[0]) + "\" Y=\"" +
-           std::to_string(c[1]) + "\" Z=\"" + std::to_string(c[2]) +
-           "\"/><tt:Weight>0.8</tt:Weight></tt:ColorCluster></tt:Color>";
+    return onvif::colour(onvif::colourCluster(c[0], c[1], c[2]));
 }
 
 }  // namespace
@@ -379,43 +337,26 @@ void SceneGenerator::appendObject(std::string& xml, const Track& track, const Sc
                                   int64_t timeUs) const {
     const KindLook& look = lookOf(track.kind);
     const uint32_t seen = track.look;
-    xml += "<tt:Object ObjectId=\"" + std::to_string(object.id) +
-           "\"><tt:Appearance><tt:Shape><tt:BoundingBox left=\"" + number(object.left) +
-           "\" top=\"" + number(object.top) + "\" right=\"" + number(object.right) +
-           "\" bottom=\"" + number(object.bottom) + "\"/><tt:CenterOfGravity x=\"" +
-           number((object.left + object.right) / 2) + "\" y=\"" +
-           number((object.top + object.bottom) / 2) + "\"/></tt:Shape>";
-    xml += "<tt:Class><tt:Type Likelihood=\"0." + std::to_string(80 + seen % 19) + "\">" +
-           look.classType + "</tt:Type></tt:Class>";
+    std::string appearance =
+        onvif::shape(object.left, object.top, object.right, object.bottom, true) +
+        onvif::classType(look.classType, "0." + std::to_string(80 + seen % 19));
     if (look.vehicleType) {
-        xml += "<tt:VehicleInfo><tt:Type Likelihood=\"0." + std::to_string(70 + seen % 29) + "\">" +
-               look.vehicleType + "</tt:Type>";
-        if (object.bestShot)
-            appendColour(xml, seen >> 3);
-        xml += "</tt:VehicleInfo>";
+        appearance += onvif::vehicleInfo(look.vehicleType, "0." + std::to_string(70 + seen % 29),
+                                         object.bestShot ? colourOf(seen >> 3) : "");
     }
     if (object.bestShot) {
-        xml += "<tt:ImageRef>http://" + m_options.imageHost + "/bestshot/" +
-               std::to_string(object.id) + ".jpg</tt:ImageRef><tod:CaptureTime>" +
-               utcTime(timeUs - 200'000) + "</tod:CaptureTime>";
+        appearance += onvif::imageRef(
+            "http://" + m_options.imageHost + "/bestshot/" + std::to_string(object.id) + ".jpg",
+            onvif::utcTime(timeUs - 200'000));
     }
     if (object.bestShot && !look.vehicleType) {
-        const auto wear = [&](const char* what, int bit) {
-            return std::string("<fc:") + what + "><fc:Wear>" +
-                   ((seen >> bit) & 1 ? "true" : "false") + "</fc:Wear></fc:" + what + ">";
-        };
-        xml += std::string("<tt:HumanFace><fc:Gender>") + (seen & 1 ? "Female" : "Male") +
-               "</fc:Gender><fc:Accessory>" + wear("Opticals", 1) + wear("Mask", 2) +
-               wear("Hat", 3) + wear("Helmet", 4) + "</fc:Accessory></tt:HumanFace>";
-        xml += "<tt:HumanBody><bd:Clothing><bd:Tops><bd:Category>LongSleeve</bd:Category>";
-        appendColour(xml, seen >> 5);
-        xml += "</bd:Tops><bd:Bottoms><bd:Category>Trousers</bd:Category>";
-        appendColour(xml, seen >> 8);
-        xml += std::string("</bd:Bottoms></bd:Clothing><bd:Belonging><bd:Bag><bd:Category>") +
-               (seen & 2048 ? "Backpack" : "Handbag") +
-               "</bd:Category></bd:Bag></bd:Belonging></tt:HumanBody>";
+        appearance +=
+            onvif::humanFace({seen & 1 ? "Female" : "Male", (seen >> 1 & 1) != 0,
+                              (seen >> 2 & 1) != 0, (seen >> 3 & 1) != 0, (seen >> 4 & 1) != 0});
+        appearance += onvif::humanBody({"LongSleeve", colourOf(seen >> 5), "Trousers",
+                                        colourOf(seen >> 8), seen & 2048 ? "Backpack" : "Handbag"});
     }
-    xml += "</tt:Appearance></tt:Object>\n";
+    xml += onvif::object(object.id, appearance);
 }
 
 SceneDocument SceneGenerator::document(size_t index,
@@ -425,40 +366,26 @@ SceneDocument SceneGenerator::document(size_t index,
         return document;
     document.offsetUs = offsetUs(index);
     const int64_t timeUs = m_options.startUs + document.offsetUs;
-    const std::string time = utcTime(timeUs);
-    std::string& xml = document.xml;
-    xml.reserve(4096);
-    xml +=
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<tt:MetaDataStream xmlns:tt=\"http://www.onvif.org/ver10/schema\" "
-        "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-        "xmlns:tns1=\"http://www.onvif.org/ver10/topics\" "
-        "xmlns:fc=\"http://www.onvif.org/ver20/analytics/humanface\" "
-        "xmlns:bd=\"http://www.onvif.org/ver20/analytics/humanbody\" "
-        "xmlns:tod=\"http://www.lumovane.com/onvif/tod\">\n";
-    char scale[96];
-    std::snprintf(scale, sizeof scale, "<tt:Scale x=\"%.9f\" y=\"%.9f\"/>", 2 / kWidth,
-                  -2 / kHeight);
-    xml += "<tt:VideoAnalytics><tt:Frame UtcTime=\"" + time +
-           "\"><tt:Transformation><tt:Translate x=\"-1.0\" y=\"1.0\"/>" + scale +
-           "</tt:Transformation>\n";
+    const std::string time = onvif::utcTime(timeUs);
+    std::string content = onvif::transformation(2 / kWidth, -2 / kHeight);
+    content.reserve(4096);
     const double t = timeOf(index);
     for (const Track& track : m_tracks) {
         SceneObject object;
         if (!place(track, t, &object))
             continue;
         object.bestShot = index == track.bestShotDocument;
-        appendObject(xml, track, object, timeUs);
+        appendObject(content, track, object, timeUs);
         document.objects.push_back(object);
     }
-    xml += "</tt:Frame></tt:VideoAnalytics>\n";
+    std::string body = onvif::frame(content, time);
 
     document.events = m_events[index];
     for (const std::string& parameter : settingsWrites)
         document.events.push_back({SceneEventKind::settingsChanged, -1, 0, 0, parameter});
     for (const SceneEvent& event : document.events)
-        appendEvent(xml, event, time);
-    xml += "</tt:MetaDataStream>\n";
+        body += eventMarkup(event, time);
+    document.xml = onvif::document(body);
     return document;
 }
 

@@ -13,7 +13,9 @@
 #include <string>
 
 #include "lumo/device_agent.h"
+#include "lumo/http_request.h"
 #include "qo/kit/debug.h"
+#include "support/fake_device_info.h"
 
 using namespace qo::vms_server_plugins::analytics::lumo;
 namespace sdk = qo::sdk;
@@ -37,7 +39,7 @@ void check(bool condition) {
 }  // namespace
 
 bool httpRequest(const std::string& cameraQuery, const std::string&, const std::string&,
-                 const std::string&, std::string& reply) {
+                 const std::string&, std::string& reply, RequestOutcome*) {
     ++g_requests;
     check(cameraQuery.rfind(kWrite, 0) == 0);
     check(cameraQuery.size() > sizeof(kWrite) && cameraQuery.back() == '&');
@@ -55,21 +57,6 @@ bool httpRequest(const std::string& cameraQuery, const std::string&, const std::
 }
 
 namespace {
-
-class DeviceInfo : public sdk::RefCountable<sdk::IDeviceInfo> {
-public:
-    const char* id() const override { return "fuzz"; }
-    const char* vendor() const override { return "Lumovane"; }
-    const char* model() const override { return "LUMO AI"; }
-    const char* firmware() const override { return "1.0"; }
-    const char* name() const override { return "fuzz"; }
-    const char* url() const override { return "http://127.0.0.1/"; }
-    const char* login() const override { return "admin"; }
-    const char* password() const override { return "admin"; }
-    const char* sharedId() const override { return ""; }
-    const char* logicalId() const override { return ""; }
-    int32_t channelNumber() const override { return 0; }
-};
 
 struct VideoPacket : sdk::RefCountable<analytics::ICompressedVideoPacket> {
     VideoPacket(int32_t width, int32_t height) : w(width), h(height) {}
@@ -98,7 +85,7 @@ DeviceAgent& agent() {
         } nullBuffer;
         static std::ostream silent(&nullBuffer);
         qo::kit::debug::stream() = &silent;
-        const auto info = sdk::makePtr<DeviceInfo>();
+        const auto info = sdk::makePtr<lumo_test::FakeDeviceInfo>("fuzz", "http://127.0.0.1/");
         return new DeviceAgent(info.get());  // Lives for the process.
     }();
     return *instance;
@@ -133,7 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(g_requests <= 1);
     } else {
         agent().handlePositionSettings(name, value, reply);
-        check(g_requests >= 2 && g_requests <= 3);
+        // The display switch always; the clearing or the position unless the figure gave no
+        // point; a line's direction.
+        check(g_requests >= 1 && g_requests <= 3);
     }
     return 0;
 }

@@ -12,9 +12,9 @@ using namespace qo::vms_server_plugins::analytics::lumo;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string reply(reinterpret_cast<const char*>(data), size);
-    const std::string outline = getCurrentRegion(reply);
     try {
-        const nlohmann::json points = cameraTextToFigurePoints(outline);
+        // A count without its part throws: the readback drops the setting.
+        const nlohmann::json points = cameraTextToFigurePoints(getCurrentRegion(reply));
         if (!points.is_array())
             std::abort();
     } catch (const std::invalid_argument&) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "onvif_document_writer.h"
+
 namespace lumo::host::test {
 
 inline std::string pluginPath() {
@@ -24,17 +26,10 @@ inline std::string writeTempFile(const std::string& name, const std::string& con
 
 /** One person in a frame of 1024 x 512 camera units, at (256, 128)-(512, 384). */
 inline std::string personFrameDocument() {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<tt:MetaDataStream xmlns:tt="http://www.onvif.org/ver10/schema">
-  <tt:VideoAnalytics><tt:Frame UtcTime="2024-05-14T09:21:07.512Z">
-    <tt:Transformation><tt:Translate x="-1.0" y="1.0"/><tt:Scale x="0.001953125" y="-0.00390625"/></tt:Transformation>
-    <tt:Object ObjectId="7"><tt:Appearance>
-      <tt:Shape><tt:BoundingBox left="256.0" top="128.0" right="512.0" bottom="384.0"/></tt:Shape>
-      <tt:Class><tt:Type Likelihood="0.9">Human</tt:Type></tt:Class>
-    </tt:Appearance></tt:Object>
-  </tt:Frame></tt:VideoAnalytics>
-</tt:MetaDataStream>
-)";
+    namespace onvif = lumo_camera::onvif;
+    return onvif::document(onvif::frame(
+        onvif::transformation(0.001953125, -0.00390625) +
+        onvif::object(7, onvif::shape(256, 128, 512, 384) + onvif::classType("Human"))));
 }
 
 }  // namespace lumo::host::test

@@ -4,20 +4,25 @@
 
 #include <string>
 
-#include "integration/agent_fixture.h"
+#include "support/agent_fixture.h"
 
 namespace lumo_test {
 namespace {
 
-constexpr char kImage[] = "http://camera/shot.jpg";
-
-std::string person(int id, const std::string& parts = "") {
-    return object(id, "Person", parts);
+std::string thing(int id, const std::string& type, const std::string& parts = "") {
+    return object(id, classType(type) + parts);
 }
+std::string vehicle(int id, const std::string& type, const std::string& parts = "") {
+    return thing(id, "Vehicle", vehicleInfo(type) + parts);
+}
+std::string scale(double x, double y) {
+    return transformation(x, y);
+}
+const std::string kShot = imageRef("http://camera/shot.jpg");
 // A document whose only object became a best shot of the first track.
 std::string bestShot(const std::string& item, int64_t t = kT0) {
     const std::string time = "t=" + std::to_string(t);
-    return "objects " + time + ": " + item + "\nshot " + time + " #1 " + kImage;
+    return "objects " + time + ": " + item + "\nshot " + time + " #1 " + "http://camera/shot.jpg";
 }
 
 class ObjectConversionTest : public AgentTest {
@@ -31,7 +36,7 @@ TEST_F(ObjectConversionTest, HandledClassesGetTypeAndDisplayColourInDocumentOrde
     std::string objects;
     int id = 0;
     for (const char* type : {"Person", "Human", "Animal", "person", "Vehicle", "HumanHead"})
-        objects += object(++id, type);
+        objects += thing(++id, type);
     for (const char* type : {"Car", "Truck", "Bus", "Van", "Bicycle", "Motorcycle"})
         objects += vehicle(++id, type);
     EXPECT_EQ(
@@ -40,7 +45,7 @@ TEST_F(ObjectConversionTest, HandledClassesGetTypeAndDisplayColourInDocumentOrde
         "Cyan; Bus#6 [0,0,0,0] Cyan; Car#7 [0,0,0,0] Cyan; Bicycle#8 [0,0,0,0] Blue; Motorcycle#9 "
         "[0,0,0,0] Blue",
         feedFrame(objects, 7'000'000));
-    EXPECT_EQ("objects t=1000000:", feedFrame(object(1, "HumanHead")))
+    EXPECT_EQ("objects t=1000000:", feedFrame(thing(1, "HumanHead")))
         << "a head shows only as a best shot, but queues its packet, dated";
 }
 
@@ -58,23 +63,23 @@ TEST_F(ObjectConversionTest, DisplaySwitchesHideTrackedObjectsButNoBestShot) {
     EXPECT_EQ(
         "objects t=3000000: Human#1 {Object ID=20}; Car#2 {Object ID=21}\nshot t=3000000 #1 "
         "http://camera/shot.jpg\nshot t=3000000 #2 http://camera/shot.jpg",
-        feedFrame(person(20, image(kImage)) + vehicle(21, "Car", image(kImage)), 3'000'000))
+        feedFrame(person(20, kShot) + vehicle(21, "Car", kShot), 3'000'000))
         << "a hidden appearance must not date the best shot";
 }
 
 TEST_F(ObjectConversionTest, FirstUsableScaleFixesTheFrameForBoxesInFractionsOfIt) {
-    const std::string quarter = person(1, box(256, 128, 512, 384));
+    const std::string quarter = person(1, shape(256, 128, 512, 384));
     for (const std::string& unusable :
-         {std::string(), scale(0, 0), scale(0.001953125F, 0), scale(0, 1)})
+         {std::string(), scale(0, 0), scale(0.001953125, 0), scale(0, 1)})
         EXPECT_EQ("objects t=1000000:", feed(document(frame(unusable + quarter))))
             << "shown without frame";
     EXPECT_EQ(0.0F, m_agent->coordinateScaleX());
-    EXPECT_EQ(bestShot("Human#1 {Object ID=5}"), feed(document(frame(person(5, image(kImage))))))
+    EXPECT_EQ(bestShot("Human#1 {Object ID=5}"), feed(document(frame(person(5, kShot)))))
         << "a best shot needs no coordinate frame";
 
     EXPECT_EQ("objects t=1000000: Human#2 [0.25,0.25,0.25,0.5] Green", feedFrame(quarter));
     EXPECT_EQ("objects t=1000000: Human#2 [0.25,0.25,0.25,0.5] Green",
-              feed(document(frame(scale(0.004F, 0.004F) + quarter))));
+              feed(document(frame(scale(0.004, 0.004) + quarter))));
 }
 
 TEST_F(ObjectConversionTest, CameraIdKeepsItsTrackUntil256NewerIdsWereMade) {
@@ -83,7 +88,7 @@ TEST_F(ObjectConversionTest, CameraIdKeepsItsTrackUntil256NewerIdsWereMade) {
     for (int id = 2; id <= 256; ++id)
         many += person(id);
     EXPECT_NE(std::string::npos, feedFrame(many).find("; Human#256 [0,0,0,0] Green"));
-    EXPECT_EQ(bestShot("Human#1 {Object ID=1}", kT0 + 1000), feedFrame(person(1, image(kImage))))
+    EXPECT_EQ(bestShot("Human#1 {Object ID=1}", kT0 + 1000), feedFrame(person(1, kShot)))
         << "256 ids keep their tracks";
     // The look-ups of id 1 do not make it younger: the 257th id pushes it out, and no other.
     EXPECT_EQ("objects t=1000000: Human#257 [0,0,0,0] Green; Human#2 [0,0,0,0] Green",
@@ -98,27 +103,26 @@ TEST_F(ObjectConversionTest, BestShotSoonAfterTheFirstAppearanceIsDatedOneMillis
     EXPECT_EQ(
         "objects t=1001000: Human#2 [0,0,0,0] Green; Human#1 {Object ID=7}\nshot t=1001000 #1 "
         "http://camera/shot.jpg",
-        feedFrame(person(8) + person(7, image(kImage)), kT0 + 2'000'000))
+        feedFrame(person(8) + person(7, kShot), kT0 + 2'000'000))
         << "the packet takes the time of its last object";
     EXPECT_EQ(1u, m_agent->smartShotObjectCount()) << "the record of 7 is used up, 8 has one";
-    EXPECT_EQ(bestShot("Human#1 {Object ID=7}", 4'000'000),
-              feedFrame(person(7, image(kImage)), 4'000'000));
+    EXPECT_EQ(bestShot("Human#1 {Object ID=7}", 4'000'000), feedFrame(person(7, kShot), 4'000'000));
 }
 
 TEST_F(ObjectConversionTest, BestShotCarriesObjectIdZeroOnlyForAHead) {
     EXPECT_EQ(bestShot("Head#1 {Object ID=0}"),
-              feed(document(frame(object(0, "HumanHead", image(kImage))))));
-    EXPECT_EQ(bestShot("Human#1"), feed(document(frame(person(0, image(kImage))))));
-    EXPECT_EQ(bestShot("Car#1"), feed(document(frame(vehicle(0, "Car", image(kImage))))));
-    EXPECT_EQ(bestShot("Bicycle#1"), feed(document(frame(vehicle(0, "Bicycle", image(kImage))))));
+              feed(document(frame(thing(0, "HumanHead", kShot)))));
+    EXPECT_EQ(bestShot("Human#1"), feed(document(frame(person(0, kShot)))));
+    EXPECT_EQ(bestShot("Car#1"), feed(document(frame(vehicle(0, "Car", kShot)))));
+    EXPECT_EQ(bestShot("Bicycle#1"), feed(document(frame(vehicle(0, "Bicycle", kShot)))));
     m_text = PacketText();
     EXPECT_EQ(bestShot("Head#1 {Object ID=3}"),
-              feed(document(frame(object(3, "HumanHead", image(kImage))))));
+              feed(document(frame(thing(3, "HumanHead", kShot)))));
 }
 
 TEST_F(ObjectConversionTest, DocumentOfUnhandledClassesOnlyQueuesNoPacket) {
-    EXPECT_EQ("", feedFrame(object(1, "Animal") + object(2, "person") + object(3, "") +
-                            object(4, "Animal", image(kImage))));
+    EXPECT_EQ("", feedFrame(thing(1, "Animal") + thing(2, "person") + thing(3, "") +
+                            thing(4, "Animal", kShot)));
     EXPECT_EQ(0u, m_agent->smartShotObjectCount());
 }
 
@@ -156,27 +160,27 @@ protected:
 TEST_F(SmartShotExpiryTest, RecordOfTheFirstAppearanceLivesUnderFiveSecondsByTheClock) {
     feedFrame(person(7), kT0);
     m_clocked->advance(4'900ms);
-    feed(document(event(kTopicSceneChange)), kT0 + 9'000'000);
+    feed(document(event(kTopicTampering)), kT0 + 9'000'000);
     EXPECT_EQ(1u, m_agent->smartShotObjectCount()) << "expired before 5 s";
     EXPECT_EQ(bestShot("Human#1 {Object ID=7}", kT0 + 1000),
-              feedFrame(person(7, image(kImage)), kT0 + 9'000'000));
+              feedFrame(person(7, kShot), kT0 + 9'000'000));
 
     feedFrame(person(8), kT0);
     EXPECT_EQ(1u, m_agent->smartShotObjectCount());
     m_clocked->advance(5s);
     EXPECT_EQ(1u, m_agent->smartShotObjectCount()) << "expiry waits for the next document";
-    feed(document(event(kTopicSceneChange)), kT0 + 100'000);
+    feed(document(event(kTopicTampering)), kT0 + 100'000);
     EXPECT_EQ(0u, m_agent->smartShotObjectCount()) << "a record of 5 s is expired";
     m_text = PacketText();
     EXPECT_EQ(bestShot("Human#1 {Object ID=8}", kT0 + 200'000),
-              feedFrame(person(8, image(kImage)), kT0 + 200'000));
+              feedFrame(person(8, kShot), kT0 + 200'000));
 }
 
 TEST_F(SmartShotExpiryTest, ExpiryRunsBeforeTheDocumentsObjects) {
     feedFrame(person(9), kT0);
     m_clocked->advance(5s);
     EXPECT_EQ(bestShot("Human#1 {Object ID=9}", kT0 + 300'000),
-              feedFrame(person(9, image(kImage)), kT0 + 300'000));
+              feedFrame(person(9, kShot), kT0 + 300'000));
 }
 
 struct HighlightTest : ObjectConversionTest {
@@ -225,7 +229,7 @@ TEST_F(EventConversionTest, EachTopicHasItsTypeCaptionAndDescription) {
                 {"Count", "1"},
                 {"Count", "2"}}),
          R"(LineCounting#1 "Line Counting" "Event Line : [5], Count : [1], Count : [2]")"},
-        {event(kTopicSceneChange, {}, {{"State", "true"}}), R"(Tampering#1 "Tampering" "")"},
+        {event(kTopicTampering, {}, {{"State", "true"}}), R"(Tampering#1 "Tampering" "")"},
         {event(kTopicSettingChanged), R"(SettingChanged#1 "AI Setting Changed" "")"},
         // A region event's caption is its action as the camera wrote it.
         {event(kTopicRegion, {{"Rule", "Region2"}}, {{"Actions", "Enter"}}),
@@ -267,7 +271,7 @@ TEST_F(EventConversionTest, DocumentOfTopiclessEventsOnlyQueuesOneEmptyPacket) {
 }
 
 TEST_F(EventConversionTest, EveryEventGetsATrackOfItsOwnAndTopiclessOnesAreSkipped) {
-    const std::string tampering = event(kTopicSceneChange),
+    const std::string tampering = event(kTopicTampering),
                       topicless = event(std::nullopt, {}, {{"Count", "1"}});
     EXPECT_EQ(
         R"(events t=4000000: LineCounting#1 "Line Counting" ", Count : [1]"; Tampering#2 "Tampering" "")",

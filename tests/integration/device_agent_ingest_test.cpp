@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "integration/agent_fixture.h"
+#include "support/agent_fixture.h"
 
 namespace lumo_test {
 namespace {
 
 namespace Metadata = qo::vms_server_plugins::analytics::lumo::Metadata;
 
-const std::string kTampering = document(event(kTopicSceneChange));
+const std::string kTampering = document(event(kTopicTampering));
 const std::string kPersonAndTampering =
-    document(frame(kScale + object(1, "Person")) + event(kTopicSceneChange));
+    document(frame(kScale + person(1)) + event(kTopicTampering));
 
 std::string tampering(int track, int64_t t = kT0) {
     return "events t=" + std::to_string(t) + ": Tampering#" + std::to_string(track) +
@@ -31,7 +31,7 @@ TEST_F(MetadataIngestTest, DocumentWithNothingToDeliverLeavesTheAgentReady) {
 TEST_F(MetadataIngestTest, PacketThatIsNotXmlIsDroppedAndTheNextDocumentIsTaken) {
     for (const std::string& junk :
          {std::string("not a metadata document"), std::string("<tt:MetaDataStream><tt:Event"),
-          std::string("\0\xff<>", 4), document(event(kTopicSceneChange)).substr(0, 150)}) {
+          std::string("\0\xff<>", 4), document(event(kTopicTampering)).substr(0, 150)}) {
         EXPECT_EQ("", feed(junk));
         EXPECT_TRUE(m_agent->isReady());
     }
@@ -44,9 +44,8 @@ TEST_F(MetadataIngestTest, CalibrationOffsetIsAddedToEveryTimestampIn64Bits) {
         "objects t=750000: Human#1 [0,0,0,0] Green; Human#2 {Object ID=2}\nshot t=750000 #2 "
         "http://camera/2\n" +
             tampering(3, 750'000),
-        feed(document(
-            frame(kScale + object(1, "Person") + object(2, "Person", image("http://camera/2"))) +
-            event(kTopicSceneChange))));
+        feed(document(frame(kScale + person(1) + person(2, imageRef("http://camera/2"))) +
+                      event(kTopicTampering))));
     m_agent->setTimestampOffset(2'000'000'000);
     EXPECT_EQ(tampering(4, int64_t{1} << 40), feed(kTampering, (int64_t{1} << 40) - 2'000'000'000));
 }
@@ -90,7 +89,7 @@ TEST_F(MetadataIngestTest, FailingObjectConversionStillLetsTheDocumentsEventsAct
     m_agent->setHandler(m_handler.get());
     m_agent->setHighlightDuration(5);
     failing->failure = 1;
-    EXPECT_EQ("", feed(document(frame(kScale + object(7, "Person")) + event(kTopicSettingChanged) +
+    EXPECT_EQ("", feed(document(frame(kScale + person(7)) + event(kTopicSettingChanged) +
                                 event(kTopicRegion, {{"Rule", "Region0"}},
                                       {{"ObjectId", "7"}, {"Actions", "Enter"}}))));
     EXPECT_TRUE(m_agent->isSettingsRefreshNeeded()) << "the camera's settings change went unseen";
@@ -141,9 +140,10 @@ TEST_F(MetadataIngestTest, ReleasingTheAgentWaitsForTheDocumentInWork) {
 std::string mixedDocument(int n) {
     const int id = n % 40;
     return document(
-        frame(kScale + object(id, "Person", box(10, 10, 100, 200)) +
-              vehicle(id + 1, n % 2 ? "Car" : "Motorcycle", box(300, 10, 400, 90)) +
-              (n % 3 ? "" : object(id, "Person", image("http://camera/" + std::to_string(n))))) +
+        frame(kScale + person(id, shape(10, 10, 100, 200)) +
+              object(id + 1, classType("Vehicle") + vehicleInfo(n % 2 ? "Car" : "Motorcycle") +
+                                 shape(300, 10, 400, 90)) +
+              (n % 3 ? "" : person(id, imageRef("http://camera/" + std::to_string(n))))) +
         (n % 4 ? ""
                : event(kTopicRegion, {{"Rule", "Region1"}},
                        {{"ObjectId", std::to_string(id)}, {"Actions", "Enter"}})) +

@@ -2,11 +2,11 @@
 // documents still converted and delivered on a worker, never on the server's thread.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <thread>
 
-#include "integration/agent_fixture.h"
+#include "host/process_status.h"
+#include "support/agent_fixture.h"
 
 namespace lumo_test {
 namespace {
@@ -14,17 +14,7 @@ namespace {
 using qo::vms_server_plugins::analytics::lumo::hardwareConcurrency;
 
 int processThreads() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "Threads:") {
-            int threads = 0;
-            status >> threads;
-            return threads;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return -1;
+    return lumo::host::readStatus().threads;
 }
 
 class AgentThreadsTest : public AgentTest {
@@ -71,7 +61,7 @@ TEST_F(AgentThreadsTest, DocumentsAreDeliveredOnAWorkerNotOnTheServersThread) {
     };
     auto handler = makePtr<ThreadRecordingHandler>();
     m_agent->setHandler(handler.get());
-    ASSERT_EQ(ErrorCode::noError, push(document(frame(kScale + object(1, "Person")))));
+    ASSERT_EQ(ErrorCode::noError, push(document(frame(kScale + person(1)))));
     ASSERT_TRUE(waitUntilReady());
     ASSERT_EQ(1u, handler->takePackets().size());
     std::lock_guard<std::mutex> lock(handler->threadMutex);

@@ -1,11 +1,8 @@
-// Diagnostic output: whole flushed lines, source-path prefixes, assertion reports, hex dumps and
-// the timing aids' reports.
+// Diagnostic output: whole flushed lines, source-path prefixes, assertion reports and hex dumps.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -14,7 +11,6 @@
 
 #include "qo/kit/debug.h"
 #include "qo/kit/dump.h"
-#include "qo/kit/timing.h"
 #include "qo/kit/utils.h"
 
 namespace qo::kit::debug {
@@ -121,74 +117,6 @@ TEST_F(DebugOutput, hexDumpsShowBytesAsHexAndAsPrintableText) {
     EXPECT_EQ(hexDumpLine(bytes, 2, 4), "41 00" + std::string(6, ' ') + " | A.");
     EXPECT_EQ(hexDumpLine(bytes + 2, 6, 0), "1F 20 7E 7F 80 FF | . ~...");
     EXPECT_EQ(hexDumpLine(bytes, -1, 16) + hexDumpLine(nullptr, 5, 16), "");
-}
-
-std::string pointerText(const void* pointer) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%p", pointer);
-    return text;
-}
-
-TEST_F(DebugOutput, hexDumpOfUpToEightBytesIsOneLineAndOfMoreOneLinePerSixteen) {
-    const unsigned char bytes[] = {'L', 'U', 'M', 'O', 0x00, 0x0A, 0x7F, 0xFF, '!'};
-    detail::printHexDump(print(), "reply", bytes, 8);
-    detail::printHexDump(print(), "reply", bytes, 9);
-    const std::string header = "####### Hex dump \"reply\", ";
-    const std::string at = " bytes @" + pointerText(bytes) + ":";
-    EXPECT_EQ(reports, (Lines{header + "8" + at + " { 4C 55 4D 4F 00 0A 7F FF | LUMO.... }",
-                              header + "9" + at + "\n{\n\n    4C 55 4D 4F 00 0A 7F FF 21" +
-                                  std::string(7 * 3, ' ') + " | LUMO....!\n}"}));
-}
-
-TEST_F(DebugOutput, disabledTimerReportsNothingEvenADuplicateMark) {
-    detail::Timer timer(false, print(), "off");
-    timer.mark("a");
-    timer.mark("a");
-    timer.finish();
-    EXPECT_TRUE(reports.empty());
-}
-
-TEST_F(DebugOutput, timerReportsEachMarkOnceAndTheIntervalsBetweenThem) {
-    detail::Timer bare(true, print(), "bare");
-    bare.finish();
-    detail::Timer timer(true, print(), "parse");
-    timer.mark("read");
-    timer.mark("read");
-    timer.mark("split");
-    timer.finish();
-    ASSERT_EQ(3u, reports.size());
-    EXPECT_TRUE(std::regex_match(reports[0], std::regex(R"(####### QO_TIME\(bare\): \d+ us)")))
-        << reports[0];
-    EXPECT_EQ(reports[1],
-              "####### QO_TIME(parse) INTERNAL ERROR: Timer mark \"read\" already defined.");
-    // Milliseconds are rounded and at least three wide.
-    EXPECT_TRUE(std::regex_match(
-        reports[2],
-        std::regex(
-            R"(####### QO_TIME\(parse\): read: [ \d]{2}\d ms, split: [ \d]{2}\d ms, last: [ \d]{2}\d ms)")))
-        << reports[2];
-}
-
-TEST_F(DebugOutput, frameRateMeterIsSilentAtTheFirstMarkAndThenReportsEachInterval) {
-    detail::Fps fps(print(), "video");
-    fps.mark("first");
-    EXPECT_TRUE(reports.empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    fps.mark();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    fps.mark("key");
-    ASSERT_EQ(2u, reports.size());
-    const std::regex report(
-        R"(####### QO_FPS\(video\): avg ( *\d+\.\d), dt ([ \d]{2}\d) ms, avg dt ([ \d]{2}\d) ms(.*))");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(reports[0], match, report)) << reports[0];
-    EXPECT_EQ("", match[4].str());
-    const int dt = std::stoi(match[2].str());
-    EXPECT_GE(dt, 20);
-    EXPECT_EQ(dt, std::stoi(match[3].str())) << "one interval is its own average";
-    EXPECT_NEAR(1000.0 / dt, std::stod(match[1].str()), 1000.0 / dt * 0.1);
-    ASSERT_TRUE(std::regex_match(reports[1], match, report)) << reports[1];
-    EXPECT_EQ("; key", match[4].str());
 }
 
 }  // namespace

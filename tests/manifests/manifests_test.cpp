@@ -97,17 +97,6 @@ TEST(SettingsModelTest, EveryRepeaterAndFigureHoldsTheAgentsCopyCountAsText) {
     EXPECT_EQ(std::vector<std::string>(7, expected), counts) << "four repeaters and three figures";
 }
 
-TEST(SettingsModelTest, IsTheModelFileWithoutItsLastLineFeed) {
-    std::ifstream file(std::string(LUMO_SOURCE_DIR) + "/src/lumo/settings_model.json",
-                       std::ios::binary);
-    ASSERT_TRUE(file.good());
-    std::string text(std::istreambuf_iterator<char>(file), {});
-    ASSERT_EQ('\n', text.back());
-    text.pop_back();
-    EXPECT_EQ(text, settingsModel());
-    EXPECT_EQ('}', settingsModel().back());
-}
-
 std::string repeaterWith(const std::string& count, const std::string& item) {
     return R"({"type":"Settings","items":[{"type":"Repeater",)" + count +
            R"("template":{"type":"GroupBox","caption":"Slot #","items":[)" + item + "]}}]}";

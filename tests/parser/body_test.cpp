@@ -1,5 +1,5 @@
 // Bodies: up to two top colours, the bottom colour and the bag.
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 
@@ -8,11 +8,11 @@ TEST(BodyTest, ReadsTopAndBottomColoursAndTheBag) {
         // A cluster without an inner colour takes no entry; a third one finds none free.
         {"<tt:HumanBody><bd:Clothing><bd:Tops><bd:Category>LongSleeve</bd:Category><tt:Color>"
          "<tt:ColorCluster><tt:Weight>0.1</tt:Weight></tt:ColorCluster>" +
-             cluster(10, 20, 30) + cluster(40, 50, 60) + cluster(70, 80, 90) +
+             colourCluster(10, 20, 30) + colourCluster(40, 50, 60) + colourCluster(70, 80, 90) +
              "</tt:Color></bd:Tops></bd:Clothing></tt:HumanBody>",
          "top 10,20,30 top2 40,50,60"},
-        {"<tt:HumanBody><bd:Clothing><bd:Bottoms><tt:Color>" + cluster(16, 128, 128) +
-             cluster(200, 1, 1) +
+        {"<tt:HumanBody><bd:Clothing><bd:Bottoms><tt:Color>" + colourCluster(16, 128, 128) +
+             colourCluster(200, 1, 1) +
              "</tt:Color></bd:Bottoms></bd:Clothing><bd:Belonging><bd:Bag><bd:Category>Backpack"
              "</bd:Category></bd:Bag></bd:Belonging></tt:HumanBody>",
          "bottom 16,128,128 bag Backpack"},

@@ -1,7 +1,7 @@
 // Naming YCbCr colour descriptors after the nearest colour of the table.
 #include <limits>
 
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <set>
 
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 

@@ -1,5 +1,5 @@
 // Faces: gender and the four accessories, each worn unless its "fc:Wear" says exactly "false".
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 

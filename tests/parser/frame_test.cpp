@@ -1,5 +1,5 @@
 // The stream and its frames: time, coordinate transformation, which frame's objects count.
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 

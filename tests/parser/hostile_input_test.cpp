@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "lumo/metadata_prescan.h"
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 
@@ -23,7 +23,7 @@ TEST(HostileInputTest, RefusesBuffersOutsideTheContract) {
 
 TEST(HostileInputTest, EveryTruncationBeforeTheRootClosesGivesNull) {
     const std::string text = document(frame(object(3, "<tt:ImageRef>a?b=1&amp;c=2</tt:ImageRef>")) +
-                                      event("t", item("Rule", "Region2"), item("ObjectId", "3")));
+                                      event("t", {{"Rule", "Region2"}}, {{"ObjectId", "3"}}));
     const std::size_t rootEnd = text.rfind('>') + 1;
     for (std::size_t length = 0; length < rootEnd; ++length)
         ASSERT_FALSE(parseText(text.substr(0, length))) << length;

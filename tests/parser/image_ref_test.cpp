@@ -1,5 +1,5 @@
 // Best-shot objects: the image address as an owned copy, and the capture time.
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 

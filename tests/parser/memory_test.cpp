@@ -3,7 +3,7 @@
 #include <new>
 
 #include "lumo/metadata_arena.h"
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace {
 thread_local long t_allocationsLeft = -1;  // what the calling thread may still allocate; -1: any
@@ -41,7 +41,7 @@ namespace lumo_test {
 TEST(MemoryTest, ExhaustedMemoryAtAnyStepGivesNullAndLeaksNothing) {
     const std::string text = document(
         frame(object(1, "<tt:ImageRef>http://192.0.2.10/1.jpg</tt:ImageRef>") + object(2, "")) +
-        event("t", item("Rule", "Line0"), item("Count", "5")));
+        event("t", {{"Rule", "Line0"}}, {{"Count", "5"}}));
     PayloadPtr payload;
     long budget = 0;
     for (; budget < 1000 && !payload; ++budget) {

@@ -1,5 +1,5 @@
 // An object's ids, shape and class, and how attribute numbers are read.
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 

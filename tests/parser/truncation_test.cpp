@@ -1,5 +1,5 @@
 // Texts kept in fixed arrays are cut to fit, never inside a character; owned texts are not cut.
-#include "parser/document_builder.h"
+#include "parser/payload_text.h"
 
 namespace lumo_test {
 
@@ -22,7 +22,7 @@ TEST(TruncationTest, FixedTextsKeepWhatFitsBeforeTheirNulNeverSplittingACharacte
 TEST(TruncationTest, OwnedTextsKeepTheirWholeLength) {
     const std::string url = "http://192.0.2.10/" + std::string(4000, 'a');
     auto payload = parseText(
-        document(frame(object(1, "<tt:ImageRef>" + url + "</tt:ImageRef>")) + event(url, "", "")));
+        document(frame(object(1, "<tt:ImageRef>" + url + "</tt:ImageRef>")) + event(url)));
     ASSERT_TRUE(payload);
     EXPECT_EQ(payload->objects[0]->imageRef, url);
     EXPECT_EQ(payload->events[0]->topic, url);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "qo/sdk/helpers/lib_context.h"
-#include "sdk/support.h"
+#include "support/object_model.h"
 
 namespace qo::sdk::test {
 namespace {

@@ -12,7 +12,7 @@
 #include "qo/sdk/helpers/settings_response.h"
 #include "qo/sdk/helpers/string.h"
 #include "qo/sdk/helpers/string_map.h"
-#include "sdk/support.h"
+#include "support/object_model.h"
 
 namespace qo::sdk::test {
 namespace {

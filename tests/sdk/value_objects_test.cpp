@@ -21,7 +21,7 @@
 #include "qo/sdk/helpers/to_string.h"
 #include "qo/sdk/helpers/uuid_helper.h"
 #include "qo/sdk/result.h"
-#include "sdk/support.h"
+#include "support/object_model.h"
 
 namespace qo::sdk::test {
 namespace {

@@ -14,7 +14,7 @@
 #include "qo/sdk/analytics/i_device_agent.h"
 #include "qo/sdk/analytics/i_engine.h"
 #include "qo/sdk/helpers/string_map.h"
-#include "sdk/support.h"
+#include "support/object_model.h"
 
 namespace qo::sdk::analytics::test {
 

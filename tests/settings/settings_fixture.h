@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "camera.h"
-#include "integration/agent_fixture.h"
+#include "support/agent_fixture.h"
 #include "lumo/settings_model.h"
 #include "qo/sdk/analytics/i_active_setting_changed_action.h"
 #include "support/camera_fixture.h"

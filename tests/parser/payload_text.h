@@ -1,4 +1,5 @@
-// Documents in the camera's dialect, and payloads as text so one comparison checks every field.
+// Payloads as text, so one comparison checks every field a document filled in; the documents
+// themselves come from the camera's writer.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,46 +9,13 @@
 #include <string>
 
 #include "lumo/metadata.h"
+#include "onvif_document_writer.h"
 
 namespace lumo_test {
 
 namespace Metadata = qo::vms_server_plugins::analytics::lumo::Metadata;
 using PayloadPtr = std::unique_ptr<Metadata::_Payload>;
-
-inline std::string document(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tt:MetaDataStream xmlns:tt=\"http://www."
-           "onvif.org/ver10/schema\">\n" +
-           body + "\n</tt:MetaDataStream>\n";
-}
-
-inline std::string frame(const std::string& content,
-                         const std::string& utcTime = "2024-05-14T09:21:07.512Z") {
-    return "<tt:VideoAnalytics><tt:Frame UtcTime=\"" + utcTime + "\">" + content +
-           "</tt:Frame></tt:VideoAnalytics>";
-}
-
-inline std::string object(int id, const std::string& appearance) {
-    return "<tt:Object ObjectId=\"" + std::to_string(id) + "\"><tt:Appearance>" + appearance +
-           "</tt:Appearance></tt:Object>";
-}
-
-inline std::string cluster(int x, int y, int z) {
-    return "<tt:ColorCluster><tt:Color X=\"" + std::to_string(x) + "\" Y=\"" + std::to_string(y) +
-           "\" Z=\"" + std::to_string(z) + "\"/><tt:Weight>0.5</tt:Weight></tt:ColorCluster>";
-}
-
-inline std::string item(const std::string& name, const std::string& value) {
-    return "<tt:SimpleItem Name=\"" + name + "\" Value=\"" + value + "\"/>";
-}
-
-inline std::string event(const std::string& topic, const std::string& sourceItems,
-                         const std::string& dataItems) {
-    return "<tt:Event><wsnt:NotificationMessage><wsnt:Topic>" + topic +
-           "</wsnt:Topic><wsnt:Message><tt:Message "
-           "UtcTime=\"2024-05-14T09:21:07.600Z\"><tt:Source>" +
-           sourceItems + "</tt:Source><tt:Data>" + dataItems +
-           "</tt:Data></tt:Message></wsnt:Message></wsnt:NotificationMessage></tt:Event>";
-}
+using namespace lumo_camera::onvif;
 
 inline PayloadPtr parseText(std::string text) {
     return PayloadPtr(Metadata::ConvertToPayload(text.data(), static_cast<int>(text.size())));

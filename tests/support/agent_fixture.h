@@ -10,8 +10,8 @@
 #include <thread>
 #include <unordered_set>
 
-#include "integration/onvif_document.h"
 #include "lumo/device_agent.h"
+#include "onvif_document_writer.h"
 #include "qo/kit/debug.h"
 #include "qo/sdk/helpers/lib_context.h"
 #include "qo/sdk/helpers/string_map.h"
@@ -25,6 +25,7 @@ using qo::sdk::ErrorCode;
 using qo::sdk::makePtr;
 using qo::vms_server_plugins::analytics::lumo::DeviceAgent;
 namespace analytics = qo::sdk::analytics;
+using namespace lumo_camera::onvif;
 
 class LiveObjects : public qo::sdk::IRefCountableRegistry {
 public:
@@ -130,6 +131,12 @@ public:
 };
 
 inline constexpr int64_t kT0 = 1'000'000;
+// The camera's transformation for a coordinate frame of 1024 x 512 units.
+inline const std::string kScale = transformation(0.001953125, -0.00390625);
+
+inline std::string person(int id, const std::string& parts = "") {
+    return object(id, classType("Person") + parts);
+}
 
 class AgentTest : public ::testing::Test {
 protected:
