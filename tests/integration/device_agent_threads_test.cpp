@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "host/process_status.h"
+#include "report/process_status.h"
 #include "support/agent_fixture.h"
 
 namespace lumo_test {
