@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "lumo/settings_numbers.h"
+
 namespace qo::vms_server_plugins::analytics::lumo {
 
 namespace {
@@ -120,8 +122,12 @@ bool appendRoundFrom(const std::vector<iPoint>& part, iPoint from, std::vector<i
     return true;
 }
 
+// The camera's reply is malformed; the readback reports the setting as not understood.
 int32_t toInt(std::string_view text) {
-    return std::stoi(std::string(text));
+    const auto value = parseWholeNumber(text);
+    if (!value)
+        throw std::invalid_argument("camera coordinate is not a whole number");
+    return *value;
 }
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
@@ -302,7 +308,10 @@ std::string getCurrentLine(const std::string& reply) {
     const std::string_view text(reply);
     const std::string_view first = text.substr(0, text.find(';'));
     size_t countLength = 0;
-    const int count = std::stoi(std::string(first), &countLength);
+    const auto parsedCount = parseWholeNumber(first, &countLength);
+    if (!parsedCount)
+        throw std::invalid_argument("line reply without count");
+    const int count = *parsedCount;
 
     if (count == 1) {
         // The single segment follows the count and one separator, "1,..." or "1;...".
@@ -382,8 +391,9 @@ nlohmann::json cameraTextToFigurePoints(const std::string& text) {
     for (size_t i = 0; i + 1 < numbers.size(); i += 2) {
         nlohmann::json point = nlohmann::json::array();
         for (size_t j = i; j < i + 2; ++j) {
-            const float value = std::stof(std::string(numbers[j]));
-            if (!std::isfinite(value))
+            const auto parsed = parseDecimal(numbers[j]);
+            const float value = parsed ? *parsed : 0.0F;
+            if (!parsed || !std::isfinite(value))
                 throw std::invalid_argument("camera coordinate is not a number");
             point.push_back(static_cast<double>(value / 1000.0f));
         }
