@@ -122,11 +122,27 @@ bool appendRoundFrom(const std::vector<iPoint>& part, iPoint from, std::vector<i
     return true;
 }
 
-// The camera's reply is malformed; the readback reports the setting as not understood.
+/**
+ * Refuses a camera number that did not read: out_of_range where the text does start with a number
+ * (too large for its type), invalid_argument where it holds none.
+ */
+[[noreturn]] void refuseNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i < text.size() && text[i] == '.')
+        ++i;
+    if (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        throw std::out_of_range("camera number out of range");
+    throw std::invalid_argument("camera value is not a number");
+}
+
 int32_t toInt(std::string_view text) {
     const auto value = parseWholeNumber(text);
     if (!value)
-        throw std::invalid_argument("camera coordinate is not a whole number");
+        refuseNumber(text);
     return *value;
 }
 
@@ -310,7 +326,7 @@ std::string getCurrentLine(const std::string& reply) {
     size_t countLength = 0;
     const auto parsedCount = parseWholeNumber(first, &countLength);
     if (!parsedCount)
-        throw std::invalid_argument("line reply without count");
+        refuseNumber(first);
     const int count = *parsedCount;
 
     if (count == 1) {
@@ -392,8 +408,10 @@ nlohmann::json cameraTextToFigurePoints(const std::string& text) {
         nlohmann::json point = nlohmann::json::array();
         for (size_t j = i; j < i + 2; ++j) {
             const auto parsed = parseDecimal(numbers[j]);
-            const float value = parsed ? *parsed : 0.0F;
-            if (!parsed || !std::isfinite(value))
+            if (!parsed)
+                refuseNumber(numbers[j]);
+            const float value = *parsed;
+            if (!std::isfinite(value))
                 throw std::invalid_argument("camera coordinate is not a number");
             point.push_back(static_cast<double>(value / 1000.0f));
         }
