@@ -126,8 +126,6 @@ public:
     void handleLineCountResetAll(std::string& reply);
     void settingCalibration(std::string value);
     void settingHighlight(std::string value);
-    /** The plugin's own display switch of an object class. */
-    void showClass(ShownClass shownClass, bool shown) const;
 
     // ---- Positions and object size (device_agent_positions.cpp).
 
@@ -188,7 +186,9 @@ private:
     static const FigureReading kFullReadback;
     static const FigureReading kFigureReadback;
 
+    /** The plugin's own display switch of an object class; null for none. */
     std::atomic<int32_t>* displaySwitch(ShownClass shownClass) const;
+    void showClass(ShownClass shownClass, bool shown) const;
 
     void deliverPackets();
     /** One camera request with the agent's address and credentials; the reply is appended. */
