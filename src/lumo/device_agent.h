@@ -16,6 +16,12 @@
 //   the base class from the write's thread; `lastWriteFailureReportNs` spaces them out.
 // - Flags and numbers shared between those threads are atomics; `knownSettings` is guarded by
 //   `knownSettingsMutex`, `eventedObjects` by `eventedObjectsMutex`.
+//
+// Errors: no exception leaves a call of the server or a thread of the agent. Numbers in texts from
+// the server or the camera are read by the readers of settings_numbers.h, which answer a text that
+// holds no number with an empty result; nothing relies on a conversion throwing. What can still
+// throw (allocation, the geometry's refusal of a malformed camera reply) is caught where the work
+// of one setting, write or document ends, and costs that one only.
 #pragma once
 
 #include <atomic>
@@ -30,6 +36,7 @@
 #include <vector>
 
 #include "lumo/metadata.h"
+#include "lumo/setting_name.h"
 #include "lumo/thread_pool.h"
 #include "qo/sdk/analytics/helpers/consuming_device_agent.h"
 #include "qo/sdk/analytics/helpers/event_metadata_packet.h"
@@ -61,6 +68,9 @@ void scaleBBox(qo::sdk::analytics::Rect& rect, float width, float height, float 
  * "hardwareConcurrency" when it holds a whole number, else the machine's count (0: unknown).
  */
 unsigned int hardwareConcurrency();
+
+class Readback;
+struct FigureReading;
 
 class DeviceAgent : public qo::sdk::analytics::ConsumingDeviceAgent {
 public:
@@ -109,16 +119,17 @@ public:
     void sendSettings(std::string name, std::string value);
     /** Opens the write hold-off window; runs on a detached thread of its own. */
     void changeValueAfterDelay(int32_t seconds);
-    void handleDisplayTypeSettings(const std::string& name, std::string& value);
-    void handleRegionTypeSettings(const std::string& name, std::string& value);
-    void handleBooleanAndSpeedUnits(const std::string& name, std::string& value);
+    // The conversions of one setting's value into the camera's form, in this order.
+    void handleDisplayTypeSettings(const SettingName& setting, std::string& value);
+    void handleRegionTypeSettings(const SettingName& setting, std::string& value);
+    void handleBooleanAndSpeedUnits(const SettingName& setting, std::string& value);
     void handleLineCountResetAll(std::string& reply);
     void settingCalibration(std::string value);
     void settingHighlight(std::string value);
 
     // ---- Positions and object size (device_agent_positions.cpp).
 
-    void handlePositionSettings(const std::string& name, std::string value, std::string& reply);
+    void handlePositionSettings(const SettingName& setting, std::string value, std::string& reply);
     void handleObjectDetectionSize(const std::string& name, std::string value, std::string& reply);
 
     // ---- Readback (device_agent_readback.cpp).
@@ -172,7 +183,12 @@ protected:
         const qo::sdk::analytics::ICustomMetadataPacket* customMetadataPacket) override;
 
 private:
-    struct Readback;
+    static const FigureReading kFullReadback;
+    static const FigureReading kFigureReadback;
+
+    /** The plugin's own display switch of an object class; null for none. */
+    std::atomic<int32_t>* displaySwitch(ShownClass shownClass) const;
+    void showClass(ShownClass shownClass, bool shown) const;
 
     void deliverPackets();
     /** One camera request with the agent's address and credentials; the reply is appended. */
@@ -186,13 +202,21 @@ private:
     void runDetached(F f);
     /** cameraRequest, or false once the readback's watchdog has given the camera up. */
     bool readbackRequest(Readback& readback, const std::string& query, std::string& reply) const;
+    /**
+     * Records a value read from the camera in knownSettings and, given a readback, in its
+     * response. The only writer of both: the readback's mutex is taken before knownSettingsMutex.
+     */
+    void recordSetting(const std::string& name, const std::string& value, Readback* readback) const;
     void readbackSetting(const std::string& name, const std::string& value,
                          Readback& readback) const;
-    void readbackValue(const std::string& name, const std::string& value, Readback& readback) const;
-    void readbackObjectSize(const std::string& name, const std::string& value,
+    // The readers below return false for a camera value that does not convert.
+    bool readbackValue(const SettingName& setting, const std::string& value,
+                       Readback& readback) const;
+    bool readbackObjectSize(const std::string& name, const std::string& value,
                             Readback& readback) const;
-    void readbackFigure(const std::string& name, std::string reply, Readback& readback) const;
-    void readbackFigureSlot(const std::string& parameter, int slot, Readback& readback) const;
+    /** One figure slot from the reply to its current position, as `how` reads it. */
+    bool readbackFigure(const SettingName& setting, std::string reply, const FigureReading& how,
+                        Readback& readback) const;
 
     // Track identity given to events; replaced for every event. Written by the event task only.
     qo::sdk::Uuid eventTrackId;

@@ -1,8 +1,6 @@
 // Event conversion: each ONVIF notification of a document becomes one active event with a track
 // of its own; region events mark their objects for highlighting, and the camera's report of a
 // settings change asks for a fresh readback unless the plugin itself is writing.
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -10,6 +8,7 @@
 
 #include "lumo/constants.h"
 #include "lumo/device_agent.h"
+#include "lumo/settings_numbers.h"
 #include "qo/sdk/analytics/helpers/event_metadata.h"
 #include "qo/sdk/helpers/uuid_helper.h"
 
@@ -43,18 +42,6 @@ std::optional<std::string> ruleText(const std::string& rule, const char* prefix)
     if (rule.empty() || !isDigit(rule.back()))
         return std::nullopt;
     return std::string(prefix) + "[" + static_cast<char>(rule.back() + 1) + "]";
-}
-
-/** A whole 32-bit number, or nothing: a malformed object id must not cost the whole event. */
-std::optional<int32_t> parseObjectId(const std::string& text) {
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (end == text.c_str() || errno == ERANGE || value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<int32_t>(value);
 }
 
 }  // namespace
@@ -125,7 +112,7 @@ void DeviceAgent::pushEvent(const Metadata::_Payload* payload, int64_t timestamp
                 if (!name || !value)
                     continue;
                 if (std::strcmp(name, "ObjectId") == 0) {
-                    if (const auto objectId = parseObjectId(value))
+                    if (const auto objectId = parseWholeNumber(value))
                         addOrUpdateEventedObj(*objectId);
                 } else if (std::strcmp(name, "Actions") == 0) {
                     typeId = toEventTypeId(value);

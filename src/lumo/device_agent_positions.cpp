@@ -17,10 +17,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-bool contains(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
-}
-
 /** Positions and sizes are digits and commas only, so they go unencoded, as the camera expects. */
 std::string plainWriteQuery(const std::string& name, const std::string& value) {
     return std::string(kWriteQuery) + urlEncode(name) + "=" + value + "&";
@@ -144,7 +140,7 @@ int32_t limited(int32_t value, int32_t maximum) {
 
 }  // namespace
 
-void DeviceAgent::handlePositionSettings(const std::string& name, std::string value,
+void DeviceAgent::handlePositionSettings(const SettingName& setting, std::string value,
                                          std::string& reply) {
     const Json parsed = parseValue(value);
     const Json* figure = member(parsed, "figure");
@@ -152,13 +148,14 @@ void DeviceAgent::handlePositionSettings(const std::string& name, std::string va
     // gives no points (of another type, or without "points") writes no position: the user's
     // shape stays on the camera.
     const bool cleared = !figure || figure->is_null();
+    const bool isLine = setting.figure == FigureType::line;
 
     std::string position;
     if (!cleared) {
         const Json* points = member(*figure, "points");
         std::vector<iPoint> cameraPoints =
             points ? figureToCameraPoints(*points) : std::vector<iPoint>();
-        if (!contains(name, "LINE") && !isClockwise(cameraPoints))
+        if (!isLine && !isClockwise(cameraPoints))
             cameraPoints = toClockwise(cameraPoints);
         position = toCameraPositionText(cameraPoints);
     }
@@ -167,38 +164,30 @@ void DeviceAgent::handlePositionSettings(const std::string& name, std::string va
     const std::string display =
         showOnCamera && showOnCamera->is_boolean() && showOnCamera->get<bool>() ? "1" : "0";
 
-    const std::string digit = extractLastDigit(name);
-    const std::string slot = digit.empty() ? "" : decrementLastDigit(digit);
-
-    std::string displayQuery;
-    std::string clearQuery;
+    const FigureParameters& parameters = figureParameters(setting.figure);
     std::string directionQuery;
-    if (contains(name, "EXCLUDE")) {
-        displayQuery = plainWriteQuery("AIX_EXCLUDE_REGION_DISPLAY_ENABLE" + slot, display);
-        clearQuery = plainWriteQuery("AIX_EXCLUDE_REGION_CLEAR" + slot, "0");
-    } else if (contains(name, "LINE")) {
-        displayQuery = plainWriteQuery("AIX_LINE_DISPLAY_ENABLE" + slot, display);
-        clearQuery = plainWriteQuery("AIX_LINE_CLEAR" + slot, "0");
-        const Json* direction = cleared ? nullptr : member(*figure, "direction");
+    if (isLine && !cleared) {
+        const Json* direction = member(*figure, "direction");
         if (direction && direction->is_string()) {
             const std::string text = direction->get<std::string>();
-            if (text == "left")
-                directionQuery = plainWriteQuery("AIX_LINE_DIRECTION" + slot, "1");
-            else if (text == "right")
-                directionQuery = plainWriteQuery("AIX_LINE_DIRECTION" + slot, "0");
+            if (text == "left" || text == "right") {
+                directionQuery =
+                    plainWriteQuery(setting.cameraName(kLineDirection), text == "left" ? "1" : "0");
+            }
         }
-    } else {
-        displayQuery = plainWriteQuery("AIX_REGION_DISPLAY_ENABLE" + slot, display);
-        clearQuery = plainWriteQuery("AIX_REGION_CLEAR" + slot, "0");
     }
 
+    const std::string& name = setting.name;
     if (!directionQuery.empty())
         cameraWrite(name, directionQuery, reply);
-    cameraWrite(name, displayQuery, reply);
-    if (cleared)
-        cameraWrite(name, clearQuery, reply);
-    else if (!position.empty())
-        cameraWrite(name, plainWriteQuery(decrementLastDigit(name) + slot, position), reply);
+    cameraWrite(name, plainWriteQuery(setting.cameraName(parameters.display), display), reply);
+    if (cleared) {
+        cameraWrite(name, plainWriteQuery(setting.cameraName(parameters.clear), "0"), reply);
+    } else if (!position.empty()) {
+        // The camera keeps one point set per slot, numbered like the slot.
+        cameraWrite(name, plainWriteQuery(setting.cameraName() + setting.cameraSlot, position),
+                    reply);
+    }
 }
 
 void DeviceAgent::handleObjectDetectionSize(const std::string& name, std::string value,

@@ -11,6 +11,8 @@
 #include "lumo/constants.h"
 #include "lumo/device_agent.h"
 #include "lumo/http_request.h"
+#include "lumo/setting_name.h"
+#include "lumo/setting_values.h"
 #include "lumo/settings_numbers.h"
 #include "lumo/utils.h"
 #include "qo/sdk/helpers/lib_context.h"
@@ -27,14 +29,6 @@ constexpr int kLineCount = 8;
 constexpr char kObjectDetectionEnable[] = "AIX_OBJECT_DETECTION_ENABLE";
 constexpr char kLineCountResetAll[] = "AIX_LINE_COUNT_RESET_ALL";
 constexpr char kLineCountReset[] = "AIX_LINE_COUNT_RESET";
-
-bool contains(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
-}
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
 
 /** The hold-off window; tests shorten it with the unit-test option "writeHoldOffMs". */
 std::chrono::milliseconds writeHoldOff(int32_t seconds) {
@@ -152,36 +146,40 @@ DeviceAgent::SettingsResult DeviceAgent::settingsReceived() {
 }
 
 void DeviceAgent::sendSettings(std::string name, std::string value) {
-    if (name == "TS_CALIBRATION") {
+    const SettingName setting = parseSettingName(name);
+    if (setting.kind == SettingKind::calibration) {
         settingCalibration(value);
         return;
     }
-    if (name == "HL_DURATION") {
+    if (setting.kind == SettingKind::highlight) {
         settingHighlight(value);
         return;
     }
 
     runDetached([this]() { changeValueAfterDelay(kWriteHoldOffS); });
-    handleDisplayTypeSettings(name, value);
-    handleRegionTypeSettings(name, value);
-    if (!startsWith(name, "AIX"))
+    if (setting.kind == SettingKind::pluginOnly)
         return;
+    handleDisplayTypeSettings(setting, value);
+    handleRegionTypeSettings(setting, value);
+    handleBooleanAndSpeedUnits(setting, value);
 
     std::string reply;
-    handleBooleanAndSpeedUnits(name, value);
-    if (name == kLineCountResetAll) {
-        handleLineCountResetAll(reply);
-    } else if (name == "AIX_OBJECT_DETECTION_SIZE") {
-        handleObjectDetectionSize(name, value, reply);
-    } else if (contains(name, "POSITION")) {
-        handlePositionSettings(name, value, reply);
-    } else {
-        // Enabling a line also enables its counting, first.
-        if (contains(name, "AIX_LINE_ENABLE")) {
-            const std::string slot = extractLastDigit(decrementLastDigit(name));
-            cameraWrite(name, writeQuery("AIX_LINE_COUNT_ENABLE" + slot, value), reply);
-        }
-        cameraWrite(name, writeQuery(decrementLastDigit(name), value), reply);
+    switch (setting.kind) {
+        case SettingKind::lineResetAll:
+            handleLineCountResetAll(reply);
+            break;
+        case SettingKind::objectSize:
+            handleObjectDetectionSize(name, value, reply);
+            break;
+        case SettingKind::figure:
+            handlePositionSettings(setting, value, reply);
+            break;
+        default:
+            // Enabling a line also enables its counting, first.
+            if (setting.stem == "AIX_LINE_ENABLE")
+                cameraWrite(name, writeQuery(setting.cameraName("AIX_LINE_COUNT_ENABLE"), value),
+                            reply);
+            cameraWrite(name, writeQuery(setting.cameraName(), value), reply);
     }
 }
 
@@ -194,36 +192,41 @@ void DeviceAgent::changeValueAfterDelay(int32_t seconds) {
     settingsWriteHold = false;
 }
 
-void DeviceAgent::handleDisplayTypeSettings(const std::string& name, std::string& value) {
-    if (!contains(name, "DISPLAY_TYPE"))
-        return;
-    const int32_t shown = value != "0" ? 1 : 0;
-    if (contains(name, "PERSON"))
-        showPerson = shown;
-    else if (contains(name, "BICYCLE"))
-        showBicycle = shown;
-    else if (contains(name, "CAR"))
-        showCar = shown;
-    if (shown)
-        value = "1";
+void DeviceAgent::showClass(ShownClass shownClass, bool shown) const {
+    std::atomic<int32_t>* flag = displaySwitch(shownClass);
+    if (flag)
+        *flag = shown ? 1 : 0;
 }
 
-void DeviceAgent::handleRegionTypeSettings(const std::string& name, std::string& value) {
-    if (!contains(name, "REGION_TYPE"))
-        return;
-    if (value == "Region")
-        value = "0";
-    else if (value == "Spot")
-        value = "1";
+std::atomic<int32_t>* DeviceAgent::displaySwitch(ShownClass shownClass) const {
+    switch (shownClass) {
+        case ShownClass::person:
+            return &showPerson;
+        case ShownClass::bicycle:
+            return &showBicycle;
+        case ShownClass::car:
+            return &showCar;
+        case ShownClass::none:
+            break;
+    }
+    return nullptr;
 }
 
-void DeviceAgent::handleBooleanAndSpeedUnits(const std::string& name, std::string& value) {
-    if (value == "true")
-        value = "1";
-    else if (value == "false")
-        value = "0";
-    else if (startsWith(name, kLineCountReset))
-        value = "0";
+void DeviceAgent::handleDisplayTypeSettings(const SettingName& setting, std::string& value) {
+    if (setting.kind != SettingKind::displayType)
+        return;
+    showClass(setting.shownClass, value != "0");
+    value = toCameraValue(setting.kind, value);
+}
+
+void DeviceAgent::handleRegionTypeSettings(const SettingName& setting, std::string& value) {
+    if (setting.kind == SettingKind::regionType)
+        value = toCameraValue(setting.kind, value);
+}
+
+void DeviceAgent::handleBooleanAndSpeedUnits(const SettingName& setting, std::string& value) {
+    if (setting.kind != SettingKind::displayType && setting.kind != SettingKind::regionType)
+        value = toCameraValue(setting.kind, value);
 }
 
 void DeviceAgent::handleLineCountResetAll(std::string& reply) {

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "lumo/settings_numbers.h"
+
 namespace qo::vms_server_plugins::analytics::lumo {
 
 namespace {
@@ -120,8 +122,28 @@ bool appendRoundFrom(const std::vector<iPoint>& part, iPoint from, std::vector<i
     return true;
 }
 
+/**
+ * Refuses a camera number that did not read: out_of_range where the text does start with a number
+ * (too large for its type), invalid_argument where it holds none.
+ */
+[[noreturn]] void refuseNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i < text.size() && text[i] == '.')
+        ++i;
+    if (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        throw std::out_of_range("camera number out of range");
+    throw std::invalid_argument("camera value is not a number");
+}
+
 int32_t toInt(std::string_view text) {
-    return std::stoi(std::string(text));
+    const auto value = parseWholeNumber(text);
+    if (!value)
+        refuseNumber(text);
+    return *value;
 }
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
@@ -302,7 +324,10 @@ std::string getCurrentLine(const std::string& reply) {
     const std::string_view text(reply);
     const std::string_view first = text.substr(0, text.find(';'));
     size_t countLength = 0;
-    const int count = std::stoi(std::string(first), &countLength);
+    const auto parsedCount = parseWholeNumber(first, &countLength);
+    if (!parsedCount)
+        refuseNumber(first);
+    const int count = *parsedCount;
 
     if (count == 1) {
         // The single segment follows the count and one separator, "1,..." or "1;...".
@@ -382,7 +407,10 @@ nlohmann::json cameraTextToFigurePoints(const std::string& text) {
     for (size_t i = 0; i + 1 < numbers.size(); i += 2) {
         nlohmann::json point = nlohmann::json::array();
         for (size_t j = i; j < i + 2; ++j) {
-            const float value = std::stof(std::string(numbers[j]));
+            const auto parsed = parseDecimal(numbers[j]);
+            if (!parsed)
+                refuseNumber(numbers[j]);
+            const float value = *parsed;
             if (!std::isfinite(value))
                 throw std::invalid_argument("camera coordinate is not a number");
             point.push_back(static_cast<double>(value / 1000.0f));

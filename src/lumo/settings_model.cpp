@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumo/settings_numbers.h"
+
 namespace qo::vms_server_plugins::analytics::lumo {
 
 // The text of settings_model.json, embedded by the build.
@@ -59,7 +61,7 @@ int repeaterCount(const Json& repeater) {
             const auto& text = count->get_ref<const std::string&>();
             if (!text.empty() && text.size() <= 9 &&
                 text.find_first_not_of("0123456789") == std::string::npos) {
-                return std::stoi(text);
+                return *parseWholeNumber(text);
             }
         }
     }

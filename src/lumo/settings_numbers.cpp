@@ -1,7 +1,5 @@
 #include "lumo/settings_numbers.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
 
 namespace qo::vms_server_plugins::analytics::lumo {
@@ -9,17 +7,6 @@ namespace qo::vms_server_plugins::analytics::lumo {
 namespace {
 constexpr int64_t kCalibrationStepUs = 50000;
 }  // namespace
-
-std::optional<int32_t> parseWholeNumber(const std::string& text) {
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (end == text.c_str() || errno == ERANGE || value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<int32_t>(value);
-}
 
 std::optional<int32_t> calibrationOffsetUs(const std::string& text) {
     const auto steps = parseWholeNumber(text);

@@ -1,7 +1,8 @@
 // Text helpers of the camera HTTP interface: percent-encoding, the builders of read and write
 // queries, the reader of a parameter reply, the camera address taken from a device URL, and the
-// renaming of setting names into camera parameter names (dialog slots count from 1, camera slots
-// from 0; the live shape of a figure is read under its "CURRENT_POSITION" name).
+// text edits that rename a setting into a camera parameter (dialog slots count from 1, camera
+// slots from 0; the live shape of a figure is read under its "CURRENT_POSITION" name). The agent
+// itself reads each name once into a SettingName (setting_name.h) instead of editing its text.
 //
 // All functions are pure and may run on any number of threads at once.
 #pragma once
