@@ -81,6 +81,8 @@ std::string launchLine(const RtspOptions& options, uint32_t timestampBase) {
 
 }  // namespace
 
+// Set up by start() before the loop runs, then touched by the loop's thread alone until stop()
+// has joined it; GLib and GStreamer guard their objects themselves.
 struct RtspServer::Service {
     const RtspOptions* options = nullptr;
     const SceneGenerator* scene = nullptr;
@@ -107,7 +109,8 @@ struct RtspServer::Service {
 
 namespace {
 
-// What one pipeline sends; lives as long as the pipeline's tick source on the service's loop.
+// What one pipeline sends; lives as long as the pipeline's tick source on the service's loop,
+// and only that loop's thread touches it.
 struct Stream {
     RtspServer::Service* service;
     GstElement* video;     // owns a reference
@@ -242,8 +245,10 @@ void RtspServer::start() {
     if (running())
         return;
     initialiseGStreamer();
-    const std::string where = m_options.address + ":" + std::to_string(m_options.port);
-    if (const int error = probeListen(m_options.address, m_options.port))
+    // Back after stop() on the port it had, as a camera after a restart.
+    const uint16_t port = m_port != 0 ? m_port : m_options.port;
+    const std::string where = m_options.address + ":" + std::to_string(port);
+    if (const int error = probeListen(m_options.address, port))
         throw ListenError("cannot listen on " + where + ": " + std::strerror(error), error);
 
     auto service = std::make_unique<Service>();
@@ -255,7 +260,7 @@ void RtspServer::start() {
     service->loop = g_main_loop_new(service->context, FALSE);
     service->server = gst_rtsp_server_new();
     gst_rtsp_server_set_address(service->server, m_options.address.c_str());
-    gst_rtsp_server_set_service(service->server, std::to_string(m_options.port).c_str());
+    gst_rtsp_server_set_service(service->server, std::to_string(port).c_str());
 
     GstRTSPAuth* auth = gst_rtsp_auth_new();
     gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_DIGEST);

@@ -27,7 +27,7 @@ namespace lumo_camera {
 
 struct RtspOptions {
     std::string address = "127.0.0.2";
-    /** 0 picks a free port (see RtspServer::port()). */
+    /** 0 picks a free port (see RtspServer::port()), kept from then on. */
     uint16_t port = 554;
     std::string user = "admin";
     std::string password = "admin";
