@@ -257,7 +257,7 @@ void Demo::take() {
     if (print && m_progress)
         m_err << "\r\033[K" << std::flush;
     for (const auto& packet : packets) {
-        const PacketRecord record = readPacket(packet.packet.get());
+        const PacketRecord record = packet.record();
         tally(record, packet.document);
         if (print)
             m_out << (m_options.json ? formatPacketJson(record) : formatPacketLine(record)) << "\n";

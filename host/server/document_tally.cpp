@@ -13,7 +13,7 @@ size_t DocumentTally::pushed(int64_t timestampUs, Clock::time_point at) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_documents.empty() && timestampUs <= m_documents.back().timestampUs)
         m_ascending = false;
-    m_documents.push_back({timestampUs, at, {}, false});
+    m_documents.push_back({timestampUs, at, {}, false, false});
     return m_documents.size() - 1;
 }
 
@@ -36,10 +36,12 @@ size_t DocumentTally::byTimestamp(int64_t timestampUs) const {
 
 size_t DocumentTally::attribute(PacketKind kind, int64_t timestampUs, Clock::time_point arrivedAt) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    // The agent takes documents in order, so an earlier time than the current document's is a
-    // best shot's first sighting, not its document.
+    // The agent takes documents in order and delivers one object packet for each: an object
+    // packet with the time of a document already done with carries a best shot's first sighting.
     size_t document = kind == PacketKind::bestShot ? kNone : byTimestamp(timestampUs);
-    if (document != kNone && m_current != kNone && document < m_current)
+    if (document != kNone && m_current != kNone &&
+        (document < m_current ||
+         (kind == PacketKind::object && m_documents[document].objectPacket)))
         document = kNone;
     if (document == kNone && kind != PacketKind::object) {
         document = m_current;
@@ -61,6 +63,7 @@ size_t DocumentTally::attribute(PacketKind kind, int64_t timestampUs, Clock::tim
     Document& attributed = m_documents[document];
     attributed.processed = true;
     attributed.lastArrival = std::max(attributed.lastArrival, arrivedAt);
+    attributed.objectPacket = attributed.objectPacket || kind == PacketKind::object;
     return document;
 }
 

@@ -6,7 +6,8 @@
 // item is a best shot carries the best shot's time instead; it opens the first document pushed
 // after the agent's last delivery for the document before (the ones pushed in between found the
 // agent busy). Best-shot packets follow the object packet of their document. The agent takes
-// documents in order, so no packet belongs to a document before the one whose packets arrive.
+// documents in order and delivers one object packet for each, so an object packet with the time of
+// the document in work or of one before opens the next document.
 //
 // Threading: every member function is safe to call concurrently (one pushing thread and one
 // taking thread per camera is the usual case); all state is guarded by m_mutex.
@@ -39,6 +40,7 @@ public:
         Clock::time_point pushedAt;
         Clock::time_point lastArrival;  // Of the last packet attributed to it.
         bool processed = false;
+        bool objectPacket = false;  // Delivered; the agent delivers one per document.
     };
 
     /** Room for this many documents, so that a long run does not grow while it is measured. */

@@ -45,6 +45,9 @@ struct SessionPacket {
     std::chrono::steady_clock::time_point arrivedAt;
     /** DocumentTally::kNone when no document claims it. */
     size_t document = DocumentTally::kNone;
+
+    /** What the packet holds, for printing. */
+    PacketRecord record() const { return readPacket(packet.get()); }
 };
 
 class HostSession {
