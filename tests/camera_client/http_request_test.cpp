@@ -39,25 +39,20 @@ TEST_F(HttpRequest, WrittenValuesArriveIntactAndNamesCannotInjectParameters) {
     EXPECT_EQ(camera->parameters().read("AIX_REGION_ENABLE3"), "0");
 }
 
-TEST_F(HttpRequest, FailuresAreReportedAndKeepNoErrorPage) {
-    std::string reply;
-    EXPECT_FALSE(httpRequest(readQuery("AIX_PERSON_SENSITIVITY"), user(), "wrong", ip(), reply));
-    EXPECT_FALSE(get(readQuery("NO_SUCH_PARAMETER"), reply));  // 400
-    EXPECT_EQ(reply, "");
-    EXPECT_FALSE(httpRequest(readQuery("AIX_PERSON_SENSITIVITY"), user(), password(), "", reply));
-}
-
-TEST_F(HttpRequest, OutcomeNamesWhyARequestFailed) {
+TEST_F(HttpRequest, FailuresKeepNoErrorPageAndTheOutcomeNamesWhy) {
     std::string reply;
     RequestOutcome outcome;
     const std::string query = readQuery("AIX_PERSON_SENSITIVITY");
     EXPECT_TRUE(httpRequest(query, user(), password(), ip(), reply, &outcome));
     EXPECT_EQ(outcome.failure, RequestFailure::none);
+    reply.clear();  // Replies are appended to.
     EXPECT_FALSE(httpRequest(query, user(), "wrong", ip(), reply, &outcome));
     EXPECT_EQ(describeFailure(outcome), "login refused (HTTP status 401)");
     EXPECT_FALSE(
         httpRequest(readQuery("NO_SUCH_PARAMETER"), user(), password(), ip(), reply, &outcome));
     EXPECT_EQ(describeFailure(outcome), "HTTP status 400");
+    EXPECT_EQ(reply, "");
+    EXPECT_FALSE(httpRequest(query, user(), password(), "", reply));
     camera->stop();
     EXPECT_FALSE(httpRequest(query, user(), password(), ip(), reply, &outcome));
     EXPECT_EQ(describeFailure(outcome), "no answer: Couldn't connect to server");

@@ -1,14 +1,17 @@
-// Where things are, and a document in the camera's dialect.
+// Where the built plugin and the sources are, and files written for a test.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
 
-#include <gtest/gtest.h>
-
-#include "onvif_document_writer.h"
+#include "support/sample_documents.h"
 
 namespace lumo::host::test {
+
+using lumo_test::personFrameDocument;
+using lumo_test::sampleDocument;
 
 inline std::string pluginPath() {
     return LUMO_PLUGIN_PATH;
@@ -22,14 +25,6 @@ inline std::string writeTempFile(const std::string& name, const std::string& con
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path, std::ios::binary) << contents;
     return path;
-}
-
-/** One person in a frame of 1024 x 512 camera units, at (256, 128)-(512, 384). */
-inline std::string personFrameDocument() {
-    namespace onvif = lumo_camera::onvif;
-    return onvif::document(onvif::frame(
-        onvif::transformation(0.001953125, -0.00390625) +
-        onvif::object(7, onvif::shape(256, 128, 512, 384) + onvif::classType("Human"))));
 }
 
 }  // namespace lumo::host::test

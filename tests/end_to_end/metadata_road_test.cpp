@@ -5,8 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -48,9 +46,8 @@ protected:
         DeviceAgentHandler& handler = m_server->agentHandler(m_camera);
         const size_t before = handler.packetCount();
         std::string error;
-        std::ifstream file(test::sourcePath("samples/onvif/" + sample), std::ios::binary);
-        const std::string document{std::istreambuf_iterator<char>(file), {}};
-        EXPECT_TRUE(m_server->pushMetadata(m_camera, document, t, &error)) << error;
+        EXPECT_TRUE(m_server->pushMetadata(m_camera, test::sampleDocument(sample), t, &error))
+            << error;
         handler.waitUntilQuiet(before, 100ms, 10s);
         return m_text(handler.takePackets());
     }

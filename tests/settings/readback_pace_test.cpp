@@ -60,45 +60,41 @@ protected:
             EXPECT_TRUE(cause == kNoAnswer || cause == kNotAsked) << name << ": " << cause;
         }
     }
-
-    /** The whole model adopted: every setting read from the camera is reported, none named. */
-    void expectWholeModelRead() {
-        const Values settings = modelDefaults(/*underTest*/ true);
-        const Answer answer = adopt(settings);
-
-        ASSERT_TRUE(answer.hasResponse);
-        EXPECT_TRUE(answer.errors.empty())
-            << answer.errors.begin()->first << ": " << answer.errors.begin()->second;
-        for (const std::string& name : readFromCamera(settings))
-            EXPECT_EQ(1u, answer.values.count(name)) << name;
-    }
 };
 
-class SerialCamera : public PacedCamera {
+// Hundreds of exchanges one after another, or refused at the door and asked again by fewer
+// readers: many watchdog periods in all, yet an answer every few tens of milliseconds.
+struct Pace {
+    const char* name;
+    bool serial;
+    unsigned maxConnections;
+    std::chrono::milliseconds latency;
+};
+
+class SlowCamera : public PacedCamera, public ::testing::WithParamInterface<Pace> {
 protected:
-    SerialCamera() : PacedCamera(43) {
-        cameraOptions.serial = true;
-        cameraOptions.latency = 10ms;
+    SlowCamera() : PacedCamera(43) {
+        cameraOptions.serial = GetParam().serial;
+        cameraOptions.maxConnections = GetParam().maxConnections;
+        cameraOptions.latency = GetParam().latency;
     }
 };
 
-TEST_F(SerialCamera, WholeModelIsReportedHoweverLongTheCameraTakes) {
-    // Hundreds of exchanges at 10 ms each, one after another: many watchdog periods in all, yet
-    // an answer every few tens of milliseconds.
-    expectWholeModelRead();
+TEST_P(SlowCamera, WholeModelIsReportedHoweverLongTheCameraTakes) {
+    const Values settings = modelDefaults(/*underTest*/ true);
+    const Answer answer = adopt(settings);
+
+    ASSERT_TRUE(answer.hasResponse);
+    EXPECT_TRUE(answer.errors.empty())
+        << answer.errors.begin()->first << ": " << answer.errors.begin()->second;
+    for (const std::string& name : readFromCamera(settings))
+        EXPECT_EQ(1u, answer.values.count(name)) << name;
 }
 
-class CrowdedCamera : public PacedCamera {
-protected:
-    CrowdedCamera() : PacedCamera(44) {
-        cameraOptions.maxConnections = 2;
-        cameraOptions.latency = 2ms;
-    }
-};
-
-TEST_F(CrowdedCamera, SettingsRefusedAtTheDoorAreAskedAgainByFewerReaders) {
-    expectWholeModelRead();
-}
+INSTANTIATE_TEST_SUITE_P(Paces, SlowCamera,
+                         ::testing::Values(Pace{"Serial", true, 0, 10ms},
+                                           Pace{"Crowded", false, 2, 2ms}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 class SilentCamera : public PacedCamera {
 protected:

@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,15 +15,17 @@
 #include <vector>
 
 #include "camera.h"
-#include "support/agent_fixture.h"
 #include "lumo/settings_model.h"
 #include "qo/sdk/analytics/i_active_setting_changed_action.h"
+#include "support/agent_fixture.h"
 #include "support/camera_fixture.h"
+#include "support/sample_documents.h"
 
 namespace settings_test {
 
 using lumo_camera::Fault;
 using lumo_test::eventually;
+using lumo_test::sampleDocument;
 using qo::sdk::ErrorCode;
 using qo::sdk::makePtr;
 using qo::sdk::Ptr;
@@ -74,11 +75,6 @@ struct Answer {
     /** Settings the response names as not read, with the cause. */
     Values errors;
 };
-
-inline std::string sampleDocument(const std::string& name) {
-    std::ifstream file(std::string(LUMO_SOURCE_DIR) + "/samples/onvif/" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 /** Every setting of the model with its default, or under TSan those outside slots 3 to 8. */
 inline const Values& modelDefaults(bool underTest = false) {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "end_to_end/end_to_end_support.h"
 #include "server/media_server.h"
 #include "server/plugin_library.h"
 #include "support/camera_fixture.h"
+#include "support/sample_documents.h"
 
 namespace lumo_test {
 namespace {
@@ -69,8 +69,7 @@ TEST_F(SettingsRoad, CalibrationSpinBoxMovesMetadataTimestampsAtOnce) {
 
     std::string error;
     const int64_t timestampUs = 1'715'678'467'512'000;
-    ASSERT_TRUE(m_server->pushMetadata(m_cameraId, lumo::host::test::personFrameDocument(),
-                                       timestampUs, &error))
+    ASSERT_TRUE(m_server->pushMetadata(m_cameraId, personFrameDocument(), timestampUs, &error))
         << error;
     auto& handler = m_server->agentHandler(m_cameraId);
     ASSERT_GE(handler.waitUntilQuiet(0, 150ms, 5s), 1u);
