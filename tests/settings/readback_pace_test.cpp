@@ -69,6 +69,7 @@ struct Pace {
     bool serial;
     unsigned maxConnections;
     std::chrono::milliseconds latency;
+    friend void PrintTo(const Pace& pace, std::ostream* out) { *out << pace.name; }
 };
 
 class SlowCamera : public PacedCamera, public ::testing::WithParamInterface<Pace> {
