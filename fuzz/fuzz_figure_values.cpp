@@ -16,6 +16,7 @@
 #include "lumo/http_request.h"
 #include "qo/kit/debug.h"
 #include "support/fake_device_info.h"
+#include "support/fake_video_packet.h"
 
 using namespace qo::vms_server_plugins::analytics::lumo;
 namespace sdk = qo::sdk;
@@ -58,19 +59,6 @@ bool httpRequest(const std::string& cameraQuery, const std::string&, const std::
 
 namespace {
 
-struct VideoPacket : sdk::RefCountable<analytics::ICompressedVideoPacket> {
-    VideoPacket(int32_t width, int32_t height) : w(width), h(height) {}
-    int64_t timestampUs() const override { return 1; }
-    const char* codec() const override { return "h264"; }
-    const char* data() const override { return "\0\0\0\1"; }
-    int32_t dataSize() const override { return 4; }
-    const IRefCountable* context() const override { return nullptr; }
-    int32_t flags() const override { return 0; }
-    int32_t width() const override { return w; }
-    int32_t height() const override { return h; }
-    const int32_t w, h;
-};
-
 const char* const kSettings[] = {
     "AIX_REGION_POSITION1", "AIX_REGION_POSITION8", "AIX_EXCLUDE_REGION_POSITION3",
     "AIX_LINE_POSITION5",   "AIX_LINE_POSITION",    "AIX_OBJECT_DETECTION_SIZE",
@@ -108,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         data += sizeof(frame);
         size -= sizeof(frame);
         qo::sdk::Result<void> result;
-        agent().doPushDataPacket(&result, sdk::makePtr<VideoPacket>(frame[0], frame[1]).get());
+        agent().doPushDataPacket(
+            &result, sdk::makePtr<lumo_test::FakeVideoPacket>(frame[0], frame[1]).get());
         if (result.error.errorMessage)
             result.error.errorMessage->releaseRef();
     }

@@ -17,6 +17,7 @@
 #include "qo/sdk/helpers/string_map.h"
 #include "support/delivered_packets.h"
 #include "support/fake_device_info.h"
+#include "support/fake_video_packet.h"
 
 namespace lumo_test {
 
@@ -79,19 +80,6 @@ struct FakeMetadataPacket : qo::sdk::RefCountable<analytics::ICustomMetadataPack
     int32_t dataSize() const override { return static_cast<int32_t>(bytes.size()); }
     const std::vector<char> bytes;
     const int64_t time;
-};
-
-struct FakeVideoPacket : qo::sdk::RefCountable<analytics::ICompressedVideoPacket> {
-    FakeVideoPacket(int32_t width, int32_t height) : w(width), h(height) {}
-    int64_t timestampUs() const override { return 1; }
-    const char* codec() const override { return "h264"; }
-    const char* data() const override { return "\0\0\0\1"; }
-    int32_t dataSize() const override { return 4; }
-    const IRefCountable* context() const override { return nullptr; }
-    int32_t flags() const override { return 0; }
-    int32_t width() const override { return w; }
-    int32_t height() const override { return h; }
-    const int32_t w, h;
 };
 
 class RecordingHandler : public qo::sdk::RefCountable<analytics::IDeviceAgent::IHandler> {
