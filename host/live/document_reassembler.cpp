@@ -7,16 +7,23 @@ namespace lumo::host::live {
 
 namespace {
 
-bool opensWithDeclaration(const RtpPacket& packet) {
+// Whether the packet opens a document: an XML declaration, or the metadata stream's root element
+// where the camera sends no declaration. Neither can appear past a document's first bytes.
+bool opensDocument(const RtpPacket& packet) {
     static constexpr char kBom[] = "\xEF\xBB\xBF";
-    static constexpr char kDeclaration[] = "<?xml";
+    static constexpr const char* kOpeners[] = {"<?xml", "<tt:MetaDataStream"};
     const auto* p = reinterpret_cast<const char*>(packet.payload);
     size_t size = packet.payloadSize;
     if (size >= 3 && std::memcmp(p, kBom, 3) == 0) {
         p += 3;
         size -= 3;
     }
-    return size >= 5 && std::memcmp(p, kDeclaration, 5) == 0;
+    for (const char* opener : kOpeners) {
+        const size_t length = std::strlen(opener);
+        if (size >= length && std::memcmp(p, opener, length) == 0)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -34,11 +41,17 @@ std::optional<ReassembledDocument> DocumentReassembler::push(const uint8_t* data
 }
 
 std::optional<ReassembledDocument> DocumentReassembler::push(const RtpPacket& packet) {
+    ++m_counters.packets;
     if (!m_started || packet.ssrc != m_ssrc) {
         // A new source numbers its packets afresh: nothing before it can be judged against them.
+        // Joined in the middle of a document, wait for the next one.
         abandon();
         m_started = true;
         m_ssrc = packet.ssrc;
+        if (!opensDocument(packet)) {
+            m_mode = Mode::discarding;
+            m_timestamp = packet.timestamp;
+        }
     } else {
         const auto step = static_cast<uint16_t>(packet.sequence - m_lastSequence);
         if (step == 0 || step >= 0x8000)
@@ -64,7 +77,7 @@ void DocumentReassembler::afterGap(const RtpPacket& packet, uint16_t missing) {
     const bool onlyMarkerMissing = m_mode != Mode::betweenDocuments && missing == 1;
     if (!inDocument)
         ++m_counters.lostInTransport;  // The packets missing between two documents made one.
-    if (opensWithDeclaration(packet) || onlyMarkerMissing) {
+    if (opensDocument(packet) || onlyMarkerMissing) {
         m_mode = Mode::betweenDocuments;
         return;
     }

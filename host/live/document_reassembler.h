@@ -3,10 +3,11 @@
 //
 // A document is delivered whole or not at all. A sequence gap breaks the document it falls in:
 // that document is discarded and counted as lost in transport, and so is every document seen
-// only in part after the gap. A packet after a gap starts a fresh document only when it proves it
-// (it opens with an XML declaration, which no document holds past its first byte, or exactly one
-// packet went missing, the marker of the document in hand, and the timestamp moved on); otherwise
-// the packets up to the next marker are dropped. Late and repeated packets (out of order past the
+// only in part after the gap. A packet after a gap, or the first of a source, starts a document
+// only when it proves it (it opens with an XML declaration or the metadata stream's root, which no
+// document holds past its first bytes; or, after a gap, exactly one packet went missing, the
+// marker of the document in hand, and the timestamp moved on); otherwise the packets up to the
+// next marker are dropped. Late and repeated packets (out of order past the
 // jitter buffer) are dropped: the gap they left has already been counted. A document that would
 // grow past the plugin's bound is discarded and counted as oversized, and a new RTP timestamp
 // without a marker ends the unterminated document in hand, so a track that never sets the marker
@@ -32,6 +33,7 @@ struct ReassembledDocument {
 };
 
 struct ReassemblyCounters {
+    uint64_t packets = 0;
     uint64_t delivered = 0;
     /** Documents broken by a sequence gap; at least one for every gap between documents. */
     uint64_t lostInTransport = 0;

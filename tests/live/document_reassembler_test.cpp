@@ -28,44 +28,44 @@ struct StreamCase {
     size_t maxDocumentSize = 1 << 20;
 };
 
-// Documents are named by their first packet's payload; "<?xml" marks a document's first packet
-// where a case needs the reassembler to recognise a fresh start on its own.
+// Payloads name their document and packet; "<?xml" opens a document where the reassembler must
+// recognise a fresh start on its own (a source's first packet, a packet after a gap).
 const StreamCase kStreams[] = {
     {"OnePacketDocument", {{1, 100, M, "<?xml a"}}, {"<?xml a"}, {1, 0, 0, 0}},
     {"DocumentAcrossPackets",
-     {{7, 100, !M, "A1"}, {8, 100, !M, "A2"}, {9, 100, M, "A3"}},
-     {"A1A2A3"},
+     {{7, 100, !M, "<?xml A1"}, {8, 100, !M, "A2"}, {9, 100, M, "A3"}},
+     {"<?xml A1A2A3"},
      {1, 0, 0, 0}},
     {"GapInsideDocumentDiscardsOnlyIt",
-     {{1, 100, !M, "A1"}, {3, 100, M, "A3"}, {4, 200, !M, "B1"}, {5, 200, M, "B2"}},
+     {{1, 100, !M, "<?xml A1"}, {3, 100, M, "A3"}, {4, 200, !M, "B1"}, {5, 200, M, "B2"}},
      {"B1B2"},
      {1, 1, 0, 0}},
     {"LostMarkerSparesNextDocument",
-     {{1, 100, !M, "A1"}, {2, 100, !M, "A2"}, {4, 200, !M, "B1"}, {5, 200, M, "B2"}},
+     {{1, 100, !M, "<?xml A1"}, {2, 100, !M, "A2"}, {4, 200, !M, "B1"}, {5, 200, M, "B2"}},
      {"B1B2"},
      {1, 1, 0, 0}},
     {"LostHeadDiscardsItsDocument",
-     {{1, 100, M, "A1"}, {3, 200, !M, "B2"}, {4, 200, M, "B3"}, {5, 300, M, "C1"}},
-     {"A1", "C1"},
+     {{1, 100, M, "<?xml A1"}, {3, 200, !M, "B2"}, {4, 200, M, "B3"}, {5, 300, M, "C1"}},
+     {"<?xml A1", "C1"},
      {2, 1, 0, 0}},
     {"LostWholeDocumentSparesDeclaredNext",
-     {{1, 100, M, "A1"}, {3, 300, !M, "<?xml C1"}, {4, 300, M, "C2"}},
-     {"A1", "<?xml C1C2"},
+     {{1, 100, M, "<?xml A1"}, {3, 300, !M, "<?xml C1"}, {4, 300, M, "C2"}},
+     {"<?xml A1", "<?xml C1C2"},
      {2, 1, 0, 0}},
     {"TwoPacketsLostAcrossDocumentsDiscardsBoth",
-     {{1, 100, !M, "A1"}, {4, 200, !M, "B2"}, {5, 200, M, "B3"}, {6, 300, M, "C1"}},
+     {{1, 100, !M, "<?xml A1"}, {4, 200, !M, "B2"}, {5, 200, M, "B3"}, {6, 300, M, "C1"}},
      {"C1"},
      {1, 2, 0, 0}},
     {"SequenceWrapsAround",
-     {{65534, 100, !M, "A1"}, {65535, 100, !M, "A2"}, {0, 100, M, "A3"}, {1, 200, M, "B1"}},
-     {"A1A2A3", "B1"},
+     {{65534, 100, !M, "<?xml A1"}, {65535, 100, !M, "A2"}, {0, 100, M, "A3"}, {1, 200, M, "B1"}},
+     {"<?xml A1A2A3", "B1"},
      {2, 0, 0, 0}},
     {"GapAcrossWraparound",
-     {{65534, 100, !M, "A1"}, {0, 100, M, "A3"}, {1, 200, M, "B1"}},
+     {{65534, 100, !M, "<?xml A1"}, {0, 100, M, "A3"}, {1, 200, M, "B1"}},
      {"B1"},
      {1, 1, 0, 0}},
     {"LatePacketIsAGap",
-     {{1, 100, !M, "A1"},
+     {{1, 100, !M, "<?xml A1"},
       {3, 100, !M, "A3"},
       {2, 100, !M, "A2"},
       {4, 100, M, "A4"},
@@ -73,27 +73,31 @@ const StreamCase kStreams[] = {
      {"B1"},
      {1, 1, 0, 0}},
     {"RepeatedPacketIgnored",
-     {{1, 100, !M, "A1"}, {1, 100, !M, "A1"}, {2, 100, M, "A2"}},
-     {"A1A2"},
+     {{1, 100, !M, "<?xml A1"}, {1, 100, !M, "A1"}, {2, 100, M, "A2"}},
+     {"<?xml A1A2"},
      {1, 0, 0, 0}},
     {"OversizedCountedNextDelivered",
-     {{1, 100, !M, "0123456789"}, {2, 100, M, "0123456789"}, {3, 200, M, "B1"}},
+     {{1, 100, !M, "<?xml 0123456789"}, {2, 100, M, "0123456789"}, {3, 200, M, "B1"}},
      {"B1"},
      {1, 0, 1, 0},
      16},
     {"DocumentOfExactlyTheBound",
-     {{1, 100, !M, "01234567"}, {2, 100, M, "89abcdef"}},
-     {"0123456789abcdef"},
+     {{1, 100, !M, "<?xml 01"}, {2, 100, M, "89abcdef"}},
+     {"<?xml 0189abcdef"},
      {1, 0, 0, 0},
      16},
     {"NewTimestampEndsUnterminatedDocument",
-     {{1, 100, !M, "A1"}, {2, 200, M, "B1"}},
+     {{1, 100, !M, "<?xml A1"}, {2, 200, M, "B1"}},
      {"B1"},
      {1, 0, 0, 1}},
     {"NewSourceStartsAfresh",
-     {{1, 100, !M, "A1"}, {500, 900, M, "X1", 0x9999}},
-     {"X1"},
+     {{1, 100, !M, "<?xml A1"}, {500, 900, M, "<?xml X1", 0x9999}},
+     {"<?xml X1"},
      {1, 1, 0, 0}},
+    {"JoinedMidDocumentWaitsForTheNext",
+     {{1, 100, !M, "A2"}, {2, 100, M, "A3"}, {3, 200, M, "B1"}},
+     {"B1"},
+     {1, 0, 0, 0}},
     {"EmptyDocumentNotDelivered", {{1, 100, M, ""}, {2, 200, M, "B1"}}, {"B1"}, {1, 0, 0, 0}},
 };
 
@@ -126,8 +130,8 @@ TEST(ReassemblyBound, TrackWithoutMarkerNeverHoldsMoreThanTheBound) {
     DocumentReassembler reassembler(4096);
     size_t most = 0;
     for (uint32_t i = 0; i < 10000; ++i) {
-        const auto bytes =
-            live_test::wireBytes({static_cast<uint16_t>(i), 100, !M, std::string(1400, 'x')});
+        const auto bytes = live_test::wireBytes(
+            {static_cast<uint16_t>(i), 100, !M, (i == 0 ? "<?xml" : "") + std::string(1400, 'x')});
         EXPECT_FALSE(reassembler.push(bytes.data(), bytes.size()));
         most = std::max(most, reassembler.bufferedBytes());
     }
@@ -148,8 +152,10 @@ TEST(ReassemblyBound, PluginBoundIsTheOneInForce) {
         while (left > 0) {
             const size_t chunk = std::min<size_t>(left, 60000);
             left -= chunk;
-            const auto bytes =
-                live_test::wireBytes({sequence++, 5, left == 0, std::string(chunk, 'd')});
+            std::string payload(chunk, 'd');
+            if (sequence == 0)
+                payload.replace(0, 5, "<?xml");
+            const auto bytes = live_test::wireBytes({sequence++, 5, left == 0, payload});
             document = reassembler.push(bytes.data(), bytes.size());
         }
         EXPECT_EQ(document.has_value(), size == kBound) << size;
@@ -159,13 +165,13 @@ TEST(ReassemblyBound, PluginBoundIsTheOneInForce) {
 
 TEST(ReassemblyReset, DocumentInHandIsLostAndNextPacketStartsAnew) {
     DocumentReassembler reassembler(1024);
-    const auto head = live_test::wireBytes({10, 100, !M, "A1"});
+    const auto head = live_test::wireBytes({10, 100, !M, "<?xml A1"});
     reassembler.push(head.data(), head.size());
     reassembler.reset();
-    const auto other = live_test::wireBytes({700, 300, M, "B1"});
+    const auto other = live_test::wireBytes({700, 300, M, "<?xml B1"});
     const auto document = reassembler.push(other.data(), other.size());
     ASSERT_TRUE(document);
-    EXPECT_EQ(document->bytes, "B1");
+    EXPECT_EQ(document->bytes, "<?xml B1");
     EXPECT_EQ(reassembler.counters().lostInTransport, 1U);
 }
 
