@@ -9,6 +9,9 @@ packages=(
   libcurl4-openssl-dev librapidxml-dev nlohmann-json3-dev libmicrohttpd-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
   curl binutils
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  gstreamer1.0-tools
 )
 
 missing=()
