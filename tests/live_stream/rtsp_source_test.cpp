@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/live/frame_picture.h"
 #include "host/live/rtsp_source.h"
 #include "live_stream/test_rtsp_server.h"
 
@@ -256,6 +258,49 @@ TEST(RtspSourceLogin, RightPasswordPlays) {
     RtspSource source(options, pulled.callbacks());
     source.start();
     EXPECT_TRUE(pulled.waitForDocuments(3));
+}
+
+}  // namespace
+
+namespace {
+
+uint32_t pngField(const std::string& png, size_t at) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i)
+        v = (v << 8) | static_cast<uint8_t>(png[at + i]);
+    return v;
+}
+
+TEST(FramePictureFromStream, LastPictureDecodesToPngOfTheStreamsSize) {
+    TestRtspServer server({});
+    lumo::host::live::FramePicture picture;
+    std::atomic<int> units{0};
+    lumo::host::live::RtspSourceCallbacks callbacks;
+    callbacks.onVideo = [&](lumo::host::live::VideoAccessUnit&& unit) {
+        picture.add(unit.bytes, unit.keyFrame);
+        ++units;
+    };
+    RtspSource source(optionsFor(server), callbacks);
+    source.start();
+    for (int i = 0; i < 200 && units < 25; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    source.stop();
+    std::string error;
+    const auto png = picture.lastPicturePng(&error);
+    ASSERT_TRUE(png) << error;
+    ASSERT_GT(png->size(), 24U);
+    EXPECT_EQ(png->substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(pngField(*png, 16), 320U);  // IHDR width and height
+    EXPECT_EQ(pngField(*png, 20), 240U);
+    EXPECT_EQ(lumo::host::live::pngDataUri("abc"), "data:image/png;base64,YWJj");
+}
+
+TEST(FramePictureFromStream, NothingWithoutAKeyFrame) {
+    lumo::host::live::FramePicture picture;
+    picture.add({0, 0, 0, 1, 0x41}, false);
+    std::string error;
+    EXPECT_FALSE(picture.lastPicturePng(&error));
+    EXPECT_FALSE(error.empty());
 }
 
 }  // namespace
