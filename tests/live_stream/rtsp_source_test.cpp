@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/live/frame_picture.h"
+#include "host/live/last_picture.h"
 #include "host/live/rtsp_source.h"
 #include "live_stream/test_rtsp_server.h"
 
@@ -271,9 +271,9 @@ uint32_t pngField(const std::string& png, size_t at) {
     return v;
 }
 
-TEST(FramePictureFromStream, LastPictureDecodesToPngOfTheStreamsSize) {
+TEST(LastPictureFromStream, LastPictureDecodesToPngOfTheStreamsSize) {
     TestRtspServer server({});
-    lumo::host::live::FramePicture picture;
+    lumo::host::live::LastPicture picture;
     std::atomic<int> units{0};
     lumo::host::live::RtspSourceCallbacks callbacks;
     callbacks.onVideo = [&](lumo::host::live::VideoAccessUnit&& unit) {
@@ -295,8 +295,8 @@ TEST(FramePictureFromStream, LastPictureDecodesToPngOfTheStreamsSize) {
     EXPECT_EQ(lumo::host::live::pngDataUri("abc"), "data:image/png;base64,YWJj");
 }
 
-TEST(FramePictureFromStream, NothingWithoutAKeyFrame) {
-    lumo::host::live::FramePicture picture;
+TEST(LastPictureFromStream, NothingWithoutAKeyFrame) {
+    lumo::host::live::LastPicture picture;
     picture.add({0, 0, 0, 1, 0x41}, false);
     std::string error;
     EXPECT_FALSE(picture.lastPicturePng(&error));

@@ -1,4 +1,4 @@
-#include "host/live/frame_picture.h"
+#include "host/live/last_picture.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
@@ -55,7 +55,7 @@ GstSample* runPipeline(const char* description, GstCaps* caps,
 
 }  // namespace
 
-void FramePicture::add(const std::vector<uint8_t>& bytes, bool keyFrame) {
+void LastPicture::add(const std::vector<uint8_t>& bytes, bool keyFrame) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (keyFrame)
         m_units.clear();
@@ -64,7 +64,7 @@ void FramePicture::add(const std::vector<uint8_t>& bytes, bool keyFrame) {
     m_units.push_back(bytes);
 }
 
-std::optional<std::string> FramePicture::lastPicturePng(std::string* error) const {
+std::optional<std::string> LastPicture::lastPicturePng(std::string* error) const {
     std::vector<std::vector<uint8_t>> units;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

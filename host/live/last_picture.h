@@ -1,8 +1,8 @@
-// FramePicture: the camera's picture behind the boxes of a live run. It keeps the H.264 access
+// LastPicture: the camera's picture behind the boxes of a live run. It keeps the H.264 access
 // units from the latest key frame on (so the last one can be decoded alone), and turns them into
 // a PNG of the last picture, and that into a data URI an SVG can embed.
 //
-// Threading: FramePicture is guarded by its own mutex: add() from the video's streaming thread,
+// Threading: LastPicture is guarded by its own mutex: add() from the video's streaming thread,
 // lastPicturePng() from any thread. The free functions keep no state.
 #pragma once
 
@@ -14,7 +14,7 @@
 
 namespace lumo::host::live {
 
-class FramePicture {
+class LastPicture {
 public:
     /** Keeps `bytes` if it is a key frame or follows one; a run longer than the cap restarts at
      * its next key frame. */
