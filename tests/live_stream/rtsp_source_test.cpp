@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -130,6 +131,26 @@ INSTANTIATE_TEST_SUITE_P(Transports, RtspSourceTransport,
                          [](const auto& info) {
                              return info.param == RtspTransport::tcp ? "Tcp" : "Udp";
                          });
+
+TEST(RtspSourceClock, SenderReportsPlaceDocumentsOnTheirRtpTimeline) {
+    // The server stamps document n at n * 40 ms of RTP time and sends it when it likes: once a
+    // sender report has come, stamps step by exactly 40 ms whatever the arrival times did.
+    TestRtspServer server({});
+    Pulled pulled;
+    RtspSource source(optionsFor(server), pulled.callbacks());
+    source.start();
+    const auto exactRun = [&] {
+        size_t run = 0;
+        for (size_t i = 1; i < pulled.documents.size(); ++i) {
+            const int64_t step =
+                pulled.documents[i].timestampUs - pulled.documents[i - 1].timestampUs;
+            run = std::abs(step - 40000) <= 1 ? run + 1 : 0;
+        }
+        return run >= 25;
+    };
+    EXPECT_TRUE(pulled.waitFor(exactRun));
+    source.stop();
+}
 
 TEST(RtspSourceFaults, DroppedPacketsDiscardExactlyTheDocumentsThatLostOne) {
     ServerOptions options;
