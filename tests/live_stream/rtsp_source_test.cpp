@@ -148,7 +148,17 @@ TEST(RtspSourceClock, SenderReportsPlaceDocumentsOnTheirRtpTimeline) {
         }
         return run >= 25;
     };
+    // Video at 10 frames a second, on the same clock.
+    const auto exactVideo = [&] {
+        size_t run = 0;
+        for (size_t i = 1; i < pulled.video.size(); ++i) {
+            const int64_t step = pulled.video[i].timestampUs - pulled.video[i - 1].timestampUs;
+            run = std::abs(step - 100000) <= 1 ? run + 1 : 0;
+        }
+        return run >= 10;
+    };
     EXPECT_TRUE(pulled.waitFor(exactRun));
+    EXPECT_TRUE(pulled.waitFor(exactVideo));
     source.stop();
 }
 
