@@ -1,5 +1,7 @@
 #include "host/live/rtsp_source.h"
 
+#include <pthread.h>
+
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gst/rtp/gstrtpbuffer.h>
@@ -139,6 +141,9 @@ struct RtspSource::Impl {
 };
 
 void RtspSource::Impl::run() {
+    // Named apart from the process, whose name the plugin's own threads carry; GStreamer's
+    // threads, started from here, are named by GStreamer.
+    pthread_setname_np(pthread_self(), "lumo-rtsp");
     g_main_context_push_thread_default(context);
     tickSource = g_timeout_source_new(100);
     g_source_set_callback(

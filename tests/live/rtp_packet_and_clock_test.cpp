@@ -1,4 +1,9 @@
+#include <pthread.h>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include <string>
 #include <vector>
@@ -6,6 +11,7 @@
 #include "host/live/document_reassembler.h"
 #include "host/live/rtp_clock.h"
 #include "host/live/rtp_packet.h"
+#include "host/live/thread_cpu.h"
 #include "live/rtp_wire.h"
 
 namespace {
@@ -146,6 +152,37 @@ TEST(RtpClock, LaterReportReplacesTheReference) {
     clock.onSenderReport(kNtpSeconds << 32, 0);
     clock.onSenderReport((kNtpSeconds + 10) << 32, 0);
     EXPECT_EQ(clock.wallClockUs(90000, 0), kUnixUs + 11000000);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ThreadCpu, ThreadsNamedAsTheProcessAreTold) {
+    // A thread that inherits the process's name and burns CPU shows among them; a renamed one
+    // does not.
+    std::atomic<bool> stop{false};
+    const auto burn = [&stop](const char* name) {
+        return std::thread([&stop, name] {
+            if (name)
+                pthread_setname_np(pthread_self(), name);
+            volatile uint64_t x = 0;
+            while (!stop)
+                x = x + 1;
+        });
+    };
+    std::thread named = burn(nullptr);
+    std::thread other = burn("other-name");
+    const double start = lumo::host::live::callingThreadCpuSeconds();
+    while (lumo::host::live::callingThreadCpuSeconds() - start < 0.3) {
+    }
+    const auto cpu = lumo::host::live::threadCpu();
+    stop = true;
+    named.join();
+    other.join();
+    EXPECT_GT(cpu.namedAsProcess, 0.01);
+    EXPECT_GT(cpu.alive, cpu.namedAsProcess + 0.01);
+    EXPECT_GE(lumo::host::live::processCpuSeconds(), cpu.alive);
 }
 
 }  // namespace
