@@ -13,6 +13,8 @@
 
 #include <microhttpd.h>
 
+#include "rtsp/rtsp_server.h"
+
 namespace lumo_camera {
 
 namespace {
@@ -94,6 +96,20 @@ Camera::~Camera() {
     stop();
 }
 
+uint16_t Camera::rtspPort() const {
+    return m_rtsp && m_rtsp->running() ? m_rtsp->port() : 0;
+}
+
+void Camera::stopStreaming() {
+    if (m_rtsp)
+        m_rtsp->stop();
+}
+
+void Camera::startStreaming() {
+    if (m_rtsp)
+        m_rtsp->start();
+}
+
 std::string Camera::endpoint() const {
     return m_options.address + ":" + std::to_string(m_port);
 }
@@ -147,9 +163,30 @@ void Camera::start() {
         // a descriptor another thread has opened since.
         throw ListenError("cannot serve on " + where, EIO);
     }
+    if (!m_options.rtsp)
+        return;
+    RtspOptions rtsp;
+    rtsp.address = m_options.address;
+    rtsp.port = m_options.rtspPort;
+    rtsp.user = m_options.user;
+    rtsp.password = m_options.password;
+    rtsp.realm = m_options.realm;
+    rtsp.scene = m_options.scene;
+    rtsp.scene.imageHost = m_options.address;
+    rtsp.dropMetadataEvery = m_options.dropMetadataEvery;
+    rtsp.metadataFault = m_options.metadataFault;
+    m_rtsp = std::make_unique<RtspServer>(rtsp);
+    try {
+        m_rtsp->start();
+    } catch (...) {
+        m_rtsp.reset();
+        stop();
+        throw;
+    }
 }
 
 void Camera::stop() {
+    m_rtsp.reset();
     if (m_daemon == nullptr)
         return;
     {

@@ -7,6 +7,8 @@
 // It can also play a small embedded camera: every exchange answered late, one exchange at a time,
 // few connections at once (CameraOptions), so a client can be tried against one.
 //
+// When asked, it also streams the generated scene over RTSP (RtspServer) on the same address.
+//
 // Threading: start() and stop() are called by the owner, not concurrently with each other;
 // every other member may be called from any thread while the camera runs. Requests are served
 // on a thread per connection. The log, the faults, the serial turn and the stop flag are guarded
@@ -17,6 +19,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -26,11 +29,15 @@
 #include "fault.h"
 #include "logged_request.h"
 #include "parameter_table.h"
+#include "rtsp/metadata_payloader.h"
+#include "scene_generator.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;
 
 namespace lumo_camera {
+
+class RtspServer;
 
 struct CameraOptions {
     std::string address = "127.0.0.2";
@@ -46,6 +53,16 @@ struct CameraOptions {
     bool serial = false;
     /** Connections served at once; more are refused. 0 leaves the server's own limit. */
     unsigned maxConnections = 0;
+
+    /** The RTSP stream at rtsp://ADDRESS:rtspPort/stream1; the program turns it on by default. */
+    bool rtsp = false;
+    /** 0 picks a free port (see Camera::rtspPort()). */
+    uint16_t rtspPort = 554;
+    /** The scene streamed; the image host follows the address. */
+    SceneOptions scene;
+    /** Every Nth metadata RTP packet is lost; 0 loses none. */
+    unsigned dropMetadataEvery = 0;
+    MetadataFault metadataFault = MetadataFault::none;
 };
 
 /** The camera could not listen; `error` is the errno of the failing call. */
@@ -63,10 +80,20 @@ public:
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
 
-    /** Starts listening; throws ListenError (a std::runtime_error) with a one-line reason. */
+    /**
+     * Starts listening, and streaming when the options ask; throws ListenError (a
+     * std::runtime_error) with a one-line reason.
+     */
     void start();
     /** Stops serving; requests held by a fault are released first. Safe when not running. */
     void stop();
+    /** Takes the RTSP service away, sessions and all, and brings it back; HTTP stays up. */
+    void stopStreaming();
+    void startStreaming();
+    /** The RTSP service, or null when the options leave it off. */
+    RtspServer* rtsp() { return m_rtsp.get(); }
+    /** The RTSP port listened on; 0 without a stream. */
+    uint16_t rtspPort() const;
     bool running() const { return m_daemon != nullptr; }
     /** True once stop() has begun; endless answers end then. */
     bool stopping() const;
@@ -107,8 +134,9 @@ private:
     const CameraOptions m_options;
     ParameterTable m_parameters;
     DigestAuth m_auth;
-    MHD_Daemon* m_daemon = nullptr;  // owner's thread only (start, stop)
-    uint16_t m_port = 0;             // owner's thread only
+    std::unique_ptr<RtspServer> m_rtsp;  // owner's thread only (start, stop, streaming)
+    MHD_Daemon* m_daemon = nullptr;      // owner's thread only (start, stop)
+    uint16_t m_port = 0;                 // owner's thread only
 
     mutable std::mutex m_mutex;
     std::condition_variable m_stopped;

@@ -1,5 +1,7 @@
-// lumo-camera: serves the camera's analytics HTTP interface with digest login until stopped by
-// SIGINT or SIGTERM.
+// lumo-camera: serves the camera's analytics HTTP interface with digest login, and streams the
+// generated scene over RTSP, until stopped by SIGINT or SIGTERM. One process can play several
+// cameras on consecutive addresses.
+#include <arpa/inet.h>
 #include <signal.h>
 
 #include <cerrno>
@@ -7,23 +9,38 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "camera.h"
+#include "rtsp/rtsp_server.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: lumo-camera [--listen ADDR:PORT] [--user U --password P] [--latency-ms N]\n"
-    "                   [--serial] [--max-connections N]\n"
+    "                   [--serial] [--max-connections N] [--cameras N] [--seed N]\n"
+    "                   [--rtsp-port N | --no-rtsp] [--drop-metadata-every N]\n"
+    "                   [--metadata-fault no-marker|reorder]\n"
+    "                   [--stream-outage-after S --stream-outage-for S]\n"
     "Serves /httpapi/ReadParam and /httpapi/WriteParam of a LUMO AI camera with HTTP digest\n"
-    "login (MD5) until interrupted.\n"
+    "login (MD5), and its video and ONVIF metadata at rtsp://ADDR:554/stream1 with the same\n"
+    "login (digest), until interrupted.\n"
     "  --listen ADDR:PORT  IPv4 address and port to listen on (default 127.0.0.2:80)\n"
     "  --user U            login name (default admin)\n"
     "  --password P        login password (default admin)\n"
     "  --latency-ms N      answer every exchange N ms late, the login challenge included\n"
     "  --serial            serve one exchange at a time; the others wait their turn\n"
     "  --max-connections N refuse connections beyond N open at once\n"
+    "  --cameras N         play N cameras on N consecutive addresses from ADDR, seeds counting up\n"
+    "  --seed N            the scene of the first camera (default 1)\n"
+    "  --rtsp-port N       RTSP port (default 554)\n"
+    "  --no-rtsp           no RTSP stream\n"
+    "  --drop-metadata-every N  lose every Nth metadata RTP packet\n"
+    "  --metadata-fault F  no-marker: never set the marker bit; reorder: swap packets in pairs\n"
+    "  --stream-outage-after S, --stream-outage-for S\n"
+    "                      take the RTSP service away S seconds after the start, back S later\n"
     "  --help              this text\n";
 
 int fail(const std::string& message) {
@@ -77,6 +94,8 @@ const char* listenAdvice(int error) {
 
 int main(int argc, char** argv) {
     lumo_camera::CameraOptions options;
+    options.rtsp = true;
+    unsigned long cameras = 1, outageAfter = 0, outageFor = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -87,8 +106,14 @@ int main(int argc, char** argv) {
             options.serial = true;
             continue;
         }
+        if (arg == "--no-rtsp") {
+            options.rtsp = false;
+            continue;
+        }
         if (arg != "--listen" && arg != "--user" && arg != "--password" && arg != "--latency-ms" &&
-            arg != "--max-connections") {
+            arg != "--max-connections" && arg != "--cameras" && arg != "--seed" &&
+            arg != "--rtsp-port" && arg != "--drop-metadata-every" && arg != "--metadata-fault" &&
+            arg != "--stream-outage-after" && arg != "--stream-outage-for") {
             return fail("unknown option " + arg + " (see --help)");
         }
         if (i + 1 >= argc)
@@ -111,7 +136,38 @@ int main(int argc, char** argv) {
                 return fail("--max-connections wants a count from 1 to 65536, got " + value);
             options.maxConnections = static_cast<unsigned>(count);
         }
+        if (arg == "--cameras" && (!parseCount(value, 250, cameras) || cameras == 0))
+            return fail("--cameras wants a count from 1 to 250, got " + value);
+        if (arg == "--seed") {
+            if (!parseCount(value, 0xffffffffUL, count))
+                return fail("--seed wants a whole number, got " + value);
+            options.scene.seed = static_cast<uint32_t>(count);
+        }
+        if (arg == "--rtsp-port") {
+            if (!parseCount(value, 65535, count))
+                return fail("--rtsp-port wants a port from 0 to 65535, got " + value);
+            options.rtspPort = static_cast<uint16_t>(count);
+        }
+        if (arg == "--drop-metadata-every") {
+            if (!parseCount(value, 1000000, count) || count == 0)
+                return fail("--drop-metadata-every wants a count from 1 to 1000000, got " + value);
+            options.dropMetadataEvery = static_cast<unsigned>(count);
+        }
+        if (arg == "--metadata-fault") {
+            if (value != "no-marker" && value != "reorder")
+                return fail("--metadata-fault wants no-marker or reorder, got " + value);
+            options.metadataFault = value == "reorder" ? lumo_camera::MetadataFault::reorder
+                                                       : lumo_camera::MetadataFault::noMarker;
+        }
+        if ((arg == "--stream-outage-after" || arg == "--stream-outage-for") &&
+            (!parseCount(value, 86400, arg == "--stream-outage-after" ? outageAfter : outageFor)))
+            return fail(arg + " wants seconds from 0 to 86400, got " + value);
     }
+    if ((outageAfter > 0) != (outageFor > 0))
+        return fail("--stream-outage-after and --stream-outage-for go together");
+    in_addr first{};
+    if (inet_pton(AF_INET, options.address.c_str(), &first) != 1)
+        return fail("--listen wants an IPv4 address, got " + options.address);
 
     // The serving threads inherit the blocked signals, so only sigwait below receives them.
     sigset_t signals;
@@ -120,28 +176,59 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    lumo_camera::Camera camera(options);
-    try {
-        camera.start();
-    } catch (const lumo_camera::ListenError& e) {
-        std::fprintf(stderr, "lumo-camera: %s%s\n", e.what(), listenAdvice(e.error));
-        return 1;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lumo-camera: %s\n", e.what());
-        return 1;
+    std::vector<std::unique_ptr<lumo_camera::Camera>> fleet;
+    for (unsigned long n = 0; n < cameras; ++n) {
+        lumo_camera::CameraOptions one = options;
+        in_addr address{htonl(ntohl(first.s_addr) + static_cast<uint32_t>(n))};
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &address, text, sizeof text);
+        one.address = text;
+        one.scene.seed = options.scene.seed + static_cast<uint32_t>(n);
+        fleet.push_back(std::make_unique<lumo_camera::Camera>(one));
+        lumo_camera::Camera& camera = *fleet.back();
+        try {
+            camera.start();
+        } catch (const lumo_camera::ListenError& e) {
+            std::fprintf(stderr, "lumo-camera: %s%s\n", e.what(), listenAdvice(e.error));
+            return 1;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "lumo-camera: %s\n", e.what());
+            return 1;
+        }
+        std::printf("lumo-camera: listening on %s, login %s", camera.endpoint().c_str(),
+                    options.user.c_str());
+        if (options.latency.count() > 0)
+            std::printf(", %lld ms per exchange", static_cast<long long>(options.latency.count()));
+        if (options.serial)
+            std::printf(", one exchange at a time");
+        if (options.maxConnections > 0)
+            std::printf(", at most %u connections", options.maxConnections);
+        if (camera.rtsp() != nullptr)
+            std::printf(", streaming %s", camera.rtsp()->url().c_str());
+        std::printf("\n");
     }
-    std::printf("lumo-camera: listening on %s, login %s", camera.endpoint().c_str(),
-                options.user.c_str());
-    if (options.latency.count() > 0)
-        std::printf(", %lld ms per exchange", static_cast<long long>(options.latency.count()));
-    if (options.serial)
-        std::printf(", one exchange at a time");
-    if (options.maxConnections > 0)
-        std::printf(", at most %u connections", options.maxConnections);
-    std::printf("\n");
     std::fflush(stdout);
+    if (outageAfter > 0) {
+        for (int phase = 0; phase < 2; ++phase) {
+            const timespec wait{static_cast<time_t>(phase == 0 ? outageAfter : outageFor), 0};
+            if (sigtimedwait(&signals, nullptr, &wait) >= 0)
+                return 0;  // Interrupted; the cameras stop as they go.
+            for (auto& camera : fleet) {
+                try {
+                    phase == 0 ? camera->stopStreaming() : camera->startStreaming();
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "lumo-camera: %s\n", e.what());
+                    return 1;
+                }
+            }
+            if (phase == 0)
+                std::printf("lumo-camera: stream outage for %lu s\n", outageFor);
+            else
+                std::printf("lumo-camera: streaming again\n");
+            std::fflush(stdout);
+        }
+    }
     int received = 0;
     sigwait(&signals, &received);
-    camera.stop();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "parameter_table.h"
 
+#include "figure_text.h"
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -89,18 +91,6 @@ bool isSlotDigit(char c) {
     return c >= '0' && c < '0' + kSlots;
 }
 
-std::vector<std::string> splitNumbers(const std::string& text) {
-    std::vector<std::string> numbers;
-    size_t begin = 0;
-    for (;;) {
-        const size_t end = text.find(',', begin);
-        numbers.push_back(text.substr(begin, end == std::string::npos ? end : end - begin));
-        if (end == std::string::npos)
-            return numbers;
-        begin = end + 1;
-    }
-}
-
 }  // namespace
 
 ParameterTable::ParameterTable() {
@@ -142,18 +132,7 @@ std::optional<ParameterTable::FigureName> ParameterTable::parseFigureName(const 
 }
 
 bool ParameterTable::isPositionText(const std::string& text) {
-    if (text.empty())
-        return true;
-    const std::vector<std::string> numbers = splitNumbers(text);
-    if (numbers.size() % 2 != 0)
-        return false;
-    for (const std::string& n : numbers) {
-        if (n.empty() || n.size() > 4 || n.find_first_not_of("0123456789") != std::string::npos ||
-            std::atoi(n.c_str()) > 1000) {
-            return false;
-        }
-    }
-    return true;
+    return isFigureText(text);
 }
 
 std::string ParameterTable::currentReply(const Figure& figure) {
@@ -174,7 +153,7 @@ std::string ParameterTable::currentReply(const Figure& figure) {
     if (!figure.line)
         return joinParts({figure.position});
 
-    const std::vector<std::string> n = splitNumbers(figure.position);
+    const std::vector<std::string> n = splitFigureFields(figure.position);
     std::vector<std::string> segments;
     for (size_t i = 0; i + 3 < n.size(); i += 2)
         segments.push_back(n[i] + "," + n[i + 1] + "," + n[i + 2] + "," + n[i + 3]);

@@ -8,10 +8,12 @@ packages=(
   clang-14 libclang-rt-14-dev llvm-14 clang-format
   libcurl4-openssl-dev librapidxml-dev nlohmann-json3-dev libmicrohttpd-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev
+  libcli11-dev
   curl binutils
+  # The substitute camera's RTSP stream, and the foreign clients its tests read it with.
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstrtspserver-1.0-dev
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
-  gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+  gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps ffmpeg
 )
 
 missing=()

@@ -1,4 +1,4 @@
-#include "host/live/document_reassembler.h"
+#include "live/document_reassembler.h"
 
 #include <cstring>
 #include <utility>

@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-#include "host/live/rtp_packet.h"
+#include "live/rtp_packet.h"
 
 namespace lumo::host::live {
 

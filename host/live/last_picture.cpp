@@ -1,4 +1,4 @@
-#include "host/live/last_picture.h"
+#include "live/last_picture.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>

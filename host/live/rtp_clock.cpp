@@ -1,4 +1,4 @@
-#include "host/live/rtp_clock.h"
+#include "live/rtp_clock.h"
 
 namespace lumo::host::live {
 

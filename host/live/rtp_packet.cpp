@@ -1,4 +1,4 @@
-#include "host/live/rtp_packet.h"
+#include "live/rtp_packet.h"
 
 namespace lumo::host::live {
 

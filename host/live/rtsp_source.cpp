@@ -1,4 +1,4 @@
-#include "host/live/rtsp_source.h"
+#include "live/rtsp_source.h"
 
 #include <pthread.h>
 
@@ -14,7 +14,7 @@
 #include <thread>
 #include <utility>
 
-#include "host/live/rtp_clock.h"
+#include "live/rtp_clock.h"
 #include "lumo/metadata.h"
 
 namespace lumo::host::live {

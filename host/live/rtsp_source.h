@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "host/live/document_reassembler.h"
+#include "live/document_reassembler.h"
 
 namespace lumo::host::live {
 

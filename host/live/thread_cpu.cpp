@@ -1,4 +1,4 @@
-#include "host/live/thread_cpu.h"
+#include "live/thread_cpu.h"
 
 #include <sys/resource.h>
 #include <time.h>

@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "end_to_end/end_to_end_support.h"
-#include "host/media_server.h"
-#include "host/plugin_library.h"
-#include "host/process_status.h"
+#include "server/media_server.h"
+#include "server/plugin_library.h"
+#include "report/process_status.h"
 
 namespace lumo::host {
 namespace {

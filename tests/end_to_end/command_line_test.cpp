@@ -1,6 +1,6 @@
 // `lumo-host` as a person uses it: help, usage errors, replay and bench output, and what a person
 // gets wrong told in one line that says what to do, with a failing exit.
-#include "host/command_line.h"
+#include "commands/command_line.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

@@ -15,7 +15,7 @@
 
 #include "camera.h"
 #include "end_to_end/end_to_end_support.h"
-#include "host/command_line.h"
+#include "commands/command_line.h"
 #include "scene_generator.h"
 
 namespace lumo::host {

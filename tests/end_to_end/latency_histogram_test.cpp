@@ -2,7 +2,7 @@
 // the number of samples, and never outside the values seen.
 #include <gtest/gtest.h>
 
-#include "host/latency_histogram.h"
+#include "report/latency_histogram.h"
 
 namespace lumo::host {
 namespace {

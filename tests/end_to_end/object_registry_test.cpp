@@ -3,8 +3,8 @@
 
 #include <thread>
 
-#include "host/device_info.h"
-#include "host/object_registry.h"
+#include "server/device_info.h"
+#include "server/object_registry.h"
 #include "qo/sdk/analytics/helpers/event_metadata_packet.h"
 #include "qo/sdk/analytics/helpers/object_track_best_shot_packet.h"
 #include "qo/sdk/helpers/string.h"

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "end_to_end/end_to_end_support.h"
-#include "host/media_server.h"
+#include "server/media_server.h"
 
 namespace lumo::host::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/live/document_reassembler.h"
+#include "live/document_reassembler.h"
 #include "live/rtp_wire.h"
 #include "lumo/metadata.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "host/live/document_reassembler.h"
-#include "host/live/rtp_clock.h"
-#include "host/live/rtp_packet.h"
-#include "host/live/thread_cpu.h"
+#include "live/document_reassembler.h"
+#include "live/rtp_clock.h"
+#include "live/rtp_packet.h"
+#include "live/thread_cpu.h"
 #include "live/rtp_wire.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/live/rtsp_source.h"
+#include "live/rtsp_source.h"
 
 namespace {
 

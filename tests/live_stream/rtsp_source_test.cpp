@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/live/last_picture.h"
-#include "host/live/rtsp_source.h"
+#include "live/last_picture.h"
+#include "live/rtsp_source.h"
 #include "live_stream/test_rtsp_server.h"
 
 namespace {

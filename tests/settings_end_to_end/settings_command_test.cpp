@@ -1,7 +1,7 @@
 // `lumo-host settings` against the substitute camera: get prints the dialog the plugin fills from
 // the camera, set writes through the plugin and prints what comes back, and a camera that is not
 // there or refuses the login is named in one line before the plugin starts.
-#include "host/settings_command.h"
+#include "commands/settings_command.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "host/command_line.h"
+#include "commands/command_line.h"
 #include "support/camera_fixture.h"
 
 namespace lumo::host {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "end_to_end/end_to_end_support.h"
-#include "host/media_server.h"
-#include "host/plugin_library.h"
+#include "server/media_server.h"
+#include "server/plugin_library.h"
 #include "support/camera_fixture.h"
 
 namespace lumo_test {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/command_line.h"
+#include "commands/command_line.h"
 
 namespace lumo::host {
 namespace {
