@@ -142,6 +142,10 @@ const HostileCase kCases[] = {
      }},
 };
 
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HostileCamera : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileCamera, EndsTheSourceWithOneFinalState) {

@@ -239,6 +239,10 @@ struct FinalCase {
     SourceState expected;
 };
 
+void PrintTo(const FinalCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RtspSourceEnds : public ::testing::TestWithParam<FinalCase> {};
 
 TEST_P(RtspSourceEnds, WithOneFinalState) {
