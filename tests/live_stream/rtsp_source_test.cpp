@@ -162,6 +162,24 @@ TEST(RtspSourceClock, SenderReportsPlaceDocumentsOnTheirRtpTimeline) {
     source.stop();
 }
 
+TEST(RtspSourceFaults, CrowdedDocumentAcrossManyPacketsArrivesWhole) {
+    ServerOptions options;
+    options.documentBytes = 100 * 420;  // a hundred objects' worth, some thirty packets
+    options.packetBytes = 1400;
+    TestRtspServer server(options);
+    Pulled pulled;
+    RtspSource source(optionsFor(server), pulled.callbacks());
+    source.start();
+    ASSERT_TRUE(pulled.waitForDocuments(10));
+    const uint64_t lostAtStart = source.counters().lostInTransport;
+    ASSERT_TRUE(pulled.waitForDocuments(20));
+    source.stop();
+    for (const auto& d : pulled.documents)
+        EXPECT_EQ(d.bytes.size(), options.documentBytes);
+    pulled.numbers();
+    EXPECT_EQ(source.counters().lostInTransport, lostAtStart);
+}
+
 TEST(RtspSourceFaults, DroppedPacketsDiscardExactlyTheDocumentsThatLostOne) {
     ServerOptions options;
     options.dropEvery = 7;  // 3 packets a document: the drop moves through every position
