@@ -104,7 +104,7 @@ std::string sdp(size_t padding) {
     std::string text =
         "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=camera\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n";
     for (size_t i = 0; text.size() < padding; ++i)
-        text += "a=x-padding-" + std::to_string(i) + ":" + std::string(100, 'p') + "\r\n";
+        text += "a=x-padding:" + std::to_string(i) + std::string(100, 'p') + "\r\n";
     text +=
         "m=video 0 RTP/AVP 96\r\na=rtpmap:96 H264/90000\r\na=control:video\r\n"
         "m=application 0 RTP/AVP 107\r\na=rtpmap:107 vnd.onvif.metadata/90000\r\n"

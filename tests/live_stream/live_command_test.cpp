@@ -17,6 +17,7 @@
 #include "commands/demo_scene.h"
 #include "commands/live_command.h"
 #include "end_to_end/end_to_end_support.h"
+#include "rtsp/rtsp_server.h"
 
 namespace lumo::host {
 namespace {
@@ -119,8 +120,10 @@ TEST_F(LiveCommandTest, LostPacketsCostExactlyTheirDocuments) {
 
 TEST_F(LiveCommandTest, CameraRestartedMidRunIsPulledAgain) {
     startCamera({});
-    const Json summary = live(10, [this] {
-        std::this_thread::sleep_for(std::chrono::seconds(3));
+    const Json summary = live(12, [this] {
+        // Once the stream plays (the camera counts what it sends), take it away and back.
+        for (int i = 0; i < 200 && m_camera->rtsp()->documentsSent() < 20; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         m_camera->stopStreaming();
         std::this_thread::sleep_for(std::chrono::seconds(1));
         m_camera->startStreaming();
