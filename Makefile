@@ -41,7 +41,7 @@ sanitize-thread: deps
 	  ctest $(CTEST_FLAGS) -j $(JOBS)
 
 demo: build
-	@$(BUILD)/lumo-host demo
+	@bash scripts/demo.sh $(BUILD)
 
 fuzz: deps
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DLUMO_FUZZ=ON -DLUMO_BENCH=OFF >/dev/null

@@ -5,6 +5,7 @@
 
 #include "commands/bench_command.h"
 #include "commands/demo_command.h"
+#include "commands/live_command.h"
 #include "commands/option_reader.h"
 #include "commands/replay_command.h"
 #include "commands/settings_command.h"
@@ -73,6 +74,20 @@ Commands:
                       memory before the first camera, after the first 20 rounds, half-way and
                       after the last (each once the settings writes have ended; memory also
                       once the heap has handed its free pages back), and the peak threads.
+  live --rtsp URL [--rtsp URL...] [--camera URL] [--login NAME] [--password TEXT]
+       [--seconds N] [--json] [--svg PATH] [--udp] [--quiet] [--bench] [--plugin PATH]
+                      Pull each camera's RTSP stream as a media server does (TCP; --udp: UDP),
+                      bind one camera per URL (at --camera, default http://HOST/ of the RTSP
+                      URL; login and password, default admin, for both), cut the ONVIF metadata
+                      track into documents at the marker bit and push them, stamped from the
+                      sender reports, with the H.264 frames' size, for N seconds (default 10).
+                      Prints every delivered packet (one camera only) and the summary with the
+                      documents received, lost in transport and oversized, and the video's codec
+                      and size. A camera that goes away is pulled again after a growing delay;
+                      a refused login, a URL that does not answer or a stream without a metadata
+                      track ends the run with one line. --svg PATH: the last frame's boxes and
+                      the dialog's figures over the camera's decoded picture. --bench: the
+                      plugin's CPU per document and the host's per stream.
   help                Print this text (also --help and -h).
 
 Options:
@@ -135,6 +150,7 @@ int runLumoHost(const std::vector<std::string>& args, std::ostream& out, std::os
     SettingsOptions settings;
     DemoOptions demo;
     BenchOptions bench;
+    LiveOptions live;
     const std::map<CLI::App*, std::function<int()>> commands = {
         {addVersionCommand(root, version), [&] { return runVersion(version, out, err); }},
         {addReplayCommand(root, replay), [&] { return runReplay(replay, out, err); }},
@@ -142,6 +158,7 @@ int runLumoHost(const std::vector<std::string>& args, std::ostream& out, std::os
          [&] { return runSettingsCommand(settings, out, err); }},
         {addDemoCommand(root, demo), [&] { return runDemoCommand(demo, out, err); }},
         {addBenchCommand(root, bench), [&] { return runBenchCommand(bench, out, err); }},
+        {addLiveCommand(root, live), [&] { return runLiveCommand(live, out, err); }},
     };
     const auto named = root.get_subcommands(
         [&args](const CLI::App* command) { return command->get_name() == args.front(); });

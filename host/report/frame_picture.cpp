@@ -21,13 +21,16 @@ std::string shortType(const std::string& typeId) {
 }  // namespace
 
 FramePictureCounts writeFramePicture(std::ostream& svg, const std::vector<ShownFigure>& figures,
-                                     const PacketRecord& frame) {
+                                     const PacketRecord& frame, const std::string& pictureUri) {
     const auto x = [](double fraction) { return fraction * kWidth; };
     const auto y = [](double fraction) { return fraction * kHeight; };
     svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\""
         << kHeight << "\" viewBox=\"0 0 " << kWidth << " " << kHeight
         << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
         << "<rect class=\"frame\" width=\"100%\" height=\"100%\" fill=\"#1e2227\"/>\n";
+    if (!pictureUri.empty())
+        svg << "<image class=\"picture\" width=\"" << kWidth << "\" height=\"" << kHeight
+            << "\" preserveAspectRatio=\"none\" href=\"" << pictureUri << "\"/>\n";
     FramePictureCounts counts;
     for (const ShownFigure& figure : figures) {
         if (figure.points.empty())

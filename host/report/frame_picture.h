@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,8 +26,10 @@ struct FramePictureCounts {
     int lines = 0;
 };
 
-/** Writes the picture of `frame`, an object packet, with `figures` to `out`. */
+/** Writes the picture of `frame`, an object packet, with `figures` to `out`; over the image at
+ * `pictureUri` (the camera's frame) when one is given. */
 FramePictureCounts writeFramePicture(std::ostream& out, const std::vector<ShownFigure>& figures,
-                                     const PacketRecord& frame);
+                                     const PacketRecord& frame,
+                                     const std::string& pictureUri = std::string());
 
 }  // namespace lumo::host
