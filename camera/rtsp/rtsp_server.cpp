@@ -22,6 +22,9 @@ namespace lumo_camera {
 namespace {
 
 constexpr guint kTickMs = 5;
+// How long stop() waits for the media of closed clients to be torn down, and how often it looks.
+constexpr gint64 kStopWaitUs = 3 * G_USEC_PER_SEC;
+constexpr guint kStopPollMs = 10;
 // Frames sent at once when the loop fell behind; beyond that the stream skips frames.
 constexpr uint64_t kMaxCatchUp = 3;
 
@@ -87,6 +90,11 @@ struct RtspServer::Service {
     const RtspOptions* options = nullptr;
     const SceneGenerator* scene = nullptr;
     std::atomic<uint64_t>* documents = nullptr;
+    // Media prepared and not yet torn down. A medium unprepares on the server's own threads after
+    // its clients are closed; freeing the server under it aborts inside GLib.
+    // Shared with the media, as one may outlive a stop() that stopped waiting for it.
+    std::shared_ptr<std::atomic<int>> media = std::make_shared<std::atomic<int>>(0);
+    gint64 stopDeadline = 0;  // monotonic µs; the main loop's thread only
     uint32_t timestampBase = 0;
     GMainContext* context = nullptr;
     GMainLoop* loop = nullptr;
@@ -186,8 +194,16 @@ void deleteStream(gpointer data) {
     delete static_cast<Stream*>(data);
 }
 
-void onUnprepared(GstRTSPMedia*, gpointer source) {
-    g_source_destroy(static_cast<GSource*>(source));
+// What a prepared medium holds of the service: its tick, and its place in the service's count.
+struct Prepared {
+    GSource* tick;
+    std::shared_ptr<std::atomic<int>> media;
+};
+
+void onUnprepared(GstRTSPMedia*, gpointer data) {
+    auto* prepared = static_cast<Prepared*>(data);
+    g_source_destroy(prepared->tick);
+    prepared->media->fetch_sub(1);
 }
 
 void onMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data) {
@@ -216,9 +232,14 @@ void onMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data) 
     g_source_set_callback(source, &onTick, stream, &deleteStream);
     g_source_attach(source, service->context);
     // The media may outlive the tick source or end first; each keeps its own reference.
+    service->media->fetch_add(1);
     g_signal_connect_data(
-        media, "unprepared", G_CALLBACK(&onUnprepared), source,
-        [](gpointer data, GClosure*) { g_source_unref(static_cast<GSource*>(data)); },
+        media, "unprepared", G_CALLBACK(&onUnprepared), new Prepared{source, service->media},
+        [](gpointer data, GClosure*) {
+            auto* prepared = static_cast<Prepared*>(data);
+            g_source_unref(prepared->tick);
+            delete prepared;
+        },
         GConnectFlags(0));
 }
 
@@ -313,15 +334,19 @@ void RtspServer::stop() {
             auto* service = static_cast<Service*>(data);
             gst_rtsp_server_client_filter(service->server, &closeClient, nullptr);
             g_source_destroy(service->listening);
-            GSource* quit = g_idle_source_new();
-            g_source_set_priority(quit, G_PRIORITY_LOW);
+            service->stopDeadline = g_get_monotonic_time() + kStopWaitUs;
+            GSource* quit = g_timeout_source_new(kStopPollMs);
             g_source_set_callback(
                 quit,
-                [](gpointer loop) -> gboolean {
-                    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+                [](gpointer data) -> gboolean {
+                    auto* service = static_cast<Service*>(data);
+                    if (service->media->load() > 0 &&
+                        g_get_monotonic_time() < service->stopDeadline)
+                        return G_SOURCE_CONTINUE;
+                    g_main_loop_quit(service->loop);
                     return G_SOURCE_REMOVE;
                 },
-                service->loop, nullptr);
+                service, nullptr);
             g_source_attach(quit, service->context);
             g_source_unref(quit);
             return G_SOURCE_REMOVE;
