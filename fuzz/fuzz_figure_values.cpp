@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         agent().handleObjectDetectionSize(name, value, reply);
         check(g_requests <= 1);
     } else {
-        agent().handlePositionSettings(name, value, reply);
+        agent().handlePositionSettings(parseSettingName(name), value, reply);
         // The display switch always; the clearing or the position unless the figure gave no
         // point; a line's direction.
         check(g_requests >= 1 && g_requests <= 3);
