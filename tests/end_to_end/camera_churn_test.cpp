@@ -7,10 +7,10 @@
 #include <string>
 #include <thread>
 
-#include "end_to_end/end_to_end_support.h"
+#include "report/process_status.h"
 #include "server/media_server.h"
 #include "server/plugin_library.h"
-#include "report/process_status.h"
+#include "support/test_paths.h"
 
 namespace lumo::host {
 namespace {

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <utility>
 
-#include "end_to_end/end_to_end_support.h"
+#include "support/test_paths.h"
 
 namespace lumo::host {
 namespace {

@@ -14,9 +14,9 @@
 #include <utility>
 
 #include "camera.h"
-#include "end_to_end/end_to_end_support.h"
 #include "commands/command_line.h"
 #include "scene_generator.h"
+#include "support/test_paths.h"
 
 namespace lumo::host {
 namespace {

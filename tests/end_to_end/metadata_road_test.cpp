@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "end_to_end/end_to_end_support.h"
 #include "server/media_server.h"
 #include "server/plugin_library.h"
 #include "support/delivered_packets.h"
+#include "support/test_paths.h"
 
 namespace lumo::host {
 namespace {

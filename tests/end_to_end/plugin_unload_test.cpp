@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "end_to_end/end_to_end_support.h"
 #include "server/media_server.h"
+#include "support/test_paths.h"
 
 namespace lumo::host::test {
 namespace {

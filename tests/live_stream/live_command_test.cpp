@@ -16,8 +16,8 @@
 #include "commands/command_line.h"
 #include "commands/demo_scene.h"
 #include "commands/live_command.h"
-#include "end_to_end/end_to_end_support.h"
 #include "rtsp/rtsp_server.h"
+#include "support/test_paths.h"
 
 namespace lumo::host {
 namespace {

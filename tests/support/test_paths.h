@@ -1,4 +1,5 @@
-// Where the built plugin and the sources are, and files written for a test.
+// Where the built plugin and the sources are, and files written for a test; shared by the
+// end-to-end and live suites.
 #pragma once
 
 #include <gtest/gtest.h>
