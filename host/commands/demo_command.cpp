@@ -28,6 +28,7 @@
 #include "report/packet_printer.h"
 #include "report/plugin_log_file.h"
 #include "report/run_summary.h"
+#include "report/type_names.h"
 #include "scene_generator.h"
 #include "server/host_session.h"
 
@@ -43,18 +44,6 @@ using Json = nlohmann::json;
 
 // Scene seconds played per second of the demo.
 constexpr double kSpeedUp = 8;
-constexpr char kTypePrefix[] = "qo.lumo.";
-
-std::string shortType(const std::string& typeId) {
-    return typeId.rfind(kTypePrefix, 0) == 0 ? typeId.substr(sizeof kTypePrefix - 1) : typeId;
-}
-
-std::string listOf(const std::map<std::string, int>& counts) {
-    std::string text;
-    for (const auto& [typeId, count] : counts)
-        text += (text.empty() ? "" : ", ") + shortType(typeId) + " " + std::to_string(count);
-    return text.empty() ? "none" : text;
-}
 
 std::string plural(size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);

@@ -4,25 +4,9 @@
 #include <cstdio>
 
 #include "qo/sdk/helpers/uuid_helper.h"
+#include "report/type_names.h"
 
 namespace lumo::host {
-
-namespace {
-
-constexpr char kTypePrefix[] = "qo.lumo.";
-
-std::string shortType(const std::string& typeId) {
-    return typeId.rfind(kTypePrefix, 0) == 0 ? typeId.substr(sizeof kTypePrefix - 1) : typeId;
-}
-
-std::string listOf(const std::map<std::string, int>& counts) {
-    std::string text;
-    for (const auto& [typeId, count] : counts)
-        text += (text.empty() ? "" : ", ") + shortType(typeId) + " " + std::to_string(count);
-    return text.empty() ? "none" : text;
-}
-
-}  // namespace
 
 void LiveTally::add(const PacketRecord& record) {
     if (record.kind == PacketKind::object) {

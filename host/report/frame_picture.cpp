@@ -5,6 +5,7 @@
 #include <string>
 
 #include "report/packet_printer.h"
+#include "report/type_names.h"
 
 namespace lumo::host {
 
@@ -12,11 +13,6 @@ namespace {
 
 constexpr int kWidth = 960;
 constexpr int kHeight = 540;
-constexpr char kTypePrefix[] = "qo.lumo.";
-
-std::string shortType(const std::string& typeId) {
-    return typeId.rfind(kTypePrefix, 0) == 0 ? typeId.substr(sizeof kTypePrefix - 1) : typeId;
-}
 
 }  // namespace
 
