@@ -17,11 +17,11 @@ enum { kPropertyPt = 1 };
 
 G_DEFINE_TYPE(LumoMetadataSrc, lumo_metadata_src, GST_TYPE_APP_SRC)
 
-void lumoMetadataSrcGet(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void lumoMetadataSrcGet(GObject* object, guint id, GValue* value, GParamSpec* property) {
     if (id == kPropertyPt)
         g_value_set_uint(value, lumo_camera::kMetadataPayloadType);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, property);
 }
 
 void lumo_metadata_src_class_init(LumoMetadataSrcClass* klass) {

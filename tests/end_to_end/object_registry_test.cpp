@@ -3,11 +3,11 @@
 
 #include <thread>
 
-#include "server/device_info.h"
-#include "server/object_registry.h"
 #include "qo/sdk/analytics/helpers/event_metadata_packet.h"
 #include "qo/sdk/analytics/helpers/object_track_best_shot_packet.h"
 #include "qo/sdk/helpers/string.h"
+#include "server/device_info.h"
+#include "server/object_registry.h"
 
 namespace lumo::host {
 namespace {

@@ -11,8 +11,8 @@
 #include "live/document_reassembler.h"
 #include "live/rtp_clock.h"
 #include "live/rtp_packet.h"
-#include "live/thread_cpu.h"
 #include "live/rtp_wire.h"
+#include "live/thread_cpu.h"
 
 namespace {
 
